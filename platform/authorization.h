@@ -48,7 +48,11 @@ struct AuthorizationItem {
 };
 using AuthorizationItemSet = std::vector<AuthorizationItem>;
 
+// The Security framework's header defines this name as a macro of the same
+// value; code that includes both then uses the macro.
+#ifndef kAuthorizationExternalFormLength
 inline constexpr std::size_t kAuthorizationExternalFormLength = 32;
+#endif
 using AuthorizationExternalForm = std::array<std::uint8_t, kAuthorizationExternalFormLength>;
 
 class AuthorizationServices {

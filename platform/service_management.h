@@ -10,7 +10,11 @@
 namespace brannic {
 
 inline constexpr const char* kSMDomainSystemLaunchd = "kSMDomainSystemLaunchd";
+// The ServiceManagement header defines this name as a macro of the same
+// value; code that includes both then uses the macro.
+#ifndef kSMRightBlessPrivilegedHelper
 inline constexpr const char* kSMRightBlessPrivilegedHelper = "com.apple.ServiceManagement.blesshelper";
+#endif
 
 class ServiceManagement {
  public:
