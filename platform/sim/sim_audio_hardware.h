@@ -22,12 +22,21 @@ enum class DefaultDeviceShape { present, absent, failing };
 class SimAudioHardware final : public AudioHardware {
  public:
   static constexpr AudioObjectID kDefaultDeviceId = 73;
-  // A failing call answers this status ('who?', kAudioHardwareUnknownPropertyError).
+  // A failing call answers this status ('who?', kAudioHardwareUnknownPropertyError),
+  // and so does any call on a property the object lacks.
   static constexpr OSStatus kFailureStatus = 0x77686F3F;
+  // A call on an object that does not exist ('!obj', kAudioHardwareBadObjectError).
+  static constexpr OSStatus kBadObjectStatus = 0x216F626A;
+  // A transfer of other than four bytes ('!siz', kAudioHardwareBadPropertySizeError).
+  static constexpr OSStatus kBadSizeStatus = 0x2173697A;
+  // A write to a read-only property ('nope', kAudioHardwareIllegalOperationError).
+  static constexpr OSStatus kReadOnlyStatus = 0x6E6F7065;
 
   // `transcript` may be null (unit tests). Accepted writes of the app print
   // `audio: volume 0.99` / `audio: mute 1`.
   explicit SimAudioHardware(Transcript* transcript);
+  SimAudioHardware(const SimAudioHardware&) = delete;
+  SimAudioHardware& operator=(const SimAudioHardware&) = delete;
 
   // The machine's side (script commands); no transcript line.
   void setDefaultDevice(DefaultDeviceShape shape);
@@ -38,6 +47,7 @@ class SimAudioHardware final : public AudioHardware {
   void setStoredMute(std::uint32_t mute);
   float storedVolume() const;
   std::uint32_t storedMute() const;
+  AudioObjectID deviceId() const;
 
   bool hasProperty(AudioObjectID object, const AudioObjectPropertyAddress& address) override;
   OSStatus isPropertySettable(AudioObjectID object, const AudioObjectPropertyAddress& address,
@@ -50,6 +60,12 @@ class SimAudioHardware final : public AudioHardware {
                            const void* data) override;
 
  private:
+  enum class Target { systemDefaultDevice, deviceVolume, deviceMute, none };
+  // Which property of the machine an address on an object names.
+  Target targetOf(AudioObjectID object, const AudioObjectPropertyAddress& address) const;
+  PropertyShape shapeOf(Target target) const;
+  bool objectExists(AudioObjectID object) const;
+
   mutable std::mutex mutex_;  // a fade may run on a background queue
   Transcript* transcript_;
   DefaultDeviceShape defaultDevice_ = DefaultDeviceShape::present;

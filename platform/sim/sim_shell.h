@@ -1,6 +1,15 @@
-// Runs tasks for real (fork/exec with a pipe on standard output), with the
-// simulated machine's tool folder first on PATH.
+// Runs tasks for real (posix_spawn with a pipe on standard output), with the
+// simulated machine's tool folder first on PATH. Each task starts with the
+// default signal dispositions and an empty signal mask, whatever the host
+// process has set, and only the pipe besides the inherited standard input
+// and error: no other descriptor of the host leaks into it.
+//
+// Threads: any thread; several tasks may run at once.
 #pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/shell.h"
 
@@ -8,8 +17,12 @@ namespace brannic::sim {
 
 class SimShell final : public Shell {
  public:
-  // `pathPrefix`: a folder put before the inherited PATH for every task.
+  // `pathPrefix`: a folder put before the inherited PATH for every task;
+  // empty for none.
   explicit SimShell(std::string pathPrefix);
+  // Reads the task's output to end of file, then reaps the task so that no
+  // zombie is left; its exit status is not looked at. Nullopt when the task
+  // cannot be started (no such executable, no pipe, no process).
   std::optional<std::string> launchAndReadStandardOutput(const std::string& launchPath,
                                                          const std::vector<std::string>& arguments) override;
 
