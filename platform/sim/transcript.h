@@ -10,8 +10,9 @@
 namespace brannic::sim {
 
 // Escapes bytes for a transcript line: `\\`, `\n`, `\r`, `\t`, and `\xNN`
-// for any other control byte and any byte that is not valid UTF-8; with
-// `insideQuotes`, also `\"`.
+// (two lower-case hex digits) for any other control byte (0x00...0x1F, 0x7F)
+// and any byte that is not part of valid UTF-8; with `insideQuotes`, also
+// `\"`. Valid UTF-8 sequences pass through unchanged.
 std::string escapeText(std::string_view bytes, bool insideQuotes = false);
 // `"` + escapeText(bytes, true) + `"`.
 std::string quoted(std::string_view bytes);
@@ -23,10 +24,14 @@ class Transcript {
   explicit Transcript(Sink sink) : sink_(std::move(sink)) {}
   // Writes "<channel>: <text>". `text` must already be escaped.
   void emit(std::string_view channel, std::string_view text);
+  // Nothing is written after this: what happens while the simulated machine
+  // is torn down is not an event of the run.
+  void close();
 
  private:
   std::mutex mutex_;
   Sink sink_;
+  bool closed_ = false;
 };
 
 }  // namespace brannic::sim

@@ -1,0 +1,302 @@
+#include "platform/sim/sim_run_loop.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <optional>
+#include <thread>
+#include <utility>
+
+namespace brannic::sim {
+
+struct RunLoopShared {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<RunLoop::Block> queue;
+  std::vector<std::pair<std::uint64_t, std::string>> external;  // in order of beginning
+  std::uint64_t nextExternalId = 1;
+  bool woken = false;
+};
+
+ExternalWork::ExternalWork(ExternalWork&& other) noexcept
+    : shared_(std::move(other.shared_)), id_(std::exchange(other.id_, 0)) {}
+
+ExternalWork& ExternalWork::operator=(ExternalWork&& other) noexcept {
+  if (this != &other) {
+    end();
+    shared_ = std::move(other.shared_);
+    id_ = std::exchange(other.id_, 0);
+  }
+  return *this;
+}
+
+void ExternalWork::end() {
+  if (!shared_) return;
+  {
+    std::lock_guard lock(shared_->mutex);
+    auto& pending = shared_->external;
+    std::erase_if(pending, [this](const auto& entry) { return entry.first == id_; });
+  }
+  shared_->changed.notify_all();
+  shared_.reset();
+}
+
+// A repeating timer. Its n-th firing is due at start + n * interval, so
+// repeated firings do not drift.
+class SimRunLoop::SimTimer final : public Timer {
+ public:
+  SimTimer(double interval, double start, std::uint64_t sequence, std::function<void(Timer&)> block)
+      : interval_(interval), start_(start), sequence_(sequence), block_(std::move(block)) {}
+
+  void invalidate() override {
+    valid_ = false;
+    // A block that invalidates its own timer is still running: it is let go
+    // when it returns.
+    if (!firing_) block_ = nullptr;
+  }
+  bool isValid() const override { return valid_; }
+
+  double due() const { return start_ + interval_ * static_cast<double>(firings_ + 1); }
+  std::uint64_t sequence() const { return sequence_; }
+
+  // Runs the block once. On the real clock a late loop skips the firings it
+  // missed: the next one is the first due after `now`.
+  void fire(double now) {
+    ++firings_;
+    if (due() <= now) {
+      firings_ = std::max(firings_, static_cast<std::uint64_t>(std::floor((now - start_) / interval_)));
+      while (due() <= now) ++firings_;
+    }
+    firing_ = true;
+    block_(*this);
+    firing_ = false;
+    if (!valid_) block_ = nullptr;
+  }
+
+ private:
+  double interval_;
+  double start_;
+  std::uint64_t sequence_;
+  std::uint64_t firings_ = 0;
+  std::function<void(Timer&)> block_;
+  std::atomic<bool> valid_ = true;
+  bool firing_ = false;
+};
+
+struct SimRunLoop::Worker {
+  std::thread thread;
+  std::shared_ptr<std::atomic<bool>> done = std::make_shared<std::atomic<bool>>(false);
+};
+
+SimRunLoop::SimRunLoop(ClockKind clock)
+    : clock_(clock), start_(std::chrono::steady_clock::now()), shared_(std::make_shared<RunLoopShared>()) {}
+
+SimRunLoop::~SimRunLoop() {
+  std::vector<std::unique_ptr<Worker>> workers;
+  {
+    std::lock_guard lock(workersMutex_);
+    workers.swap(workers_);
+  }
+  for (auto& worker : workers) worker->thread.join();
+}
+
+void SimRunLoop::post(Block block) {
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->queue.push_back(std::move(block));
+  }
+  shared_->changed.notify_all();
+}
+
+void SimRunLoop::addOperationToMainQueue(Block block) { post(std::move(block)); }
+
+void SimRunLoop::dispatchAsyncMain(Block block) { post(std::move(block)); }
+
+void SimRunLoop::dispatchAsyncGlobal(Block block) {
+  reapFinishedWorkers();
+  auto worker = std::make_unique<Worker>();
+  worker->thread = std::thread(
+      [block = std::move(block), work = beginExternalWork("the global queue"), done = worker->done]() mutable {
+        block();
+        block = nullptr;
+        work.end();
+        *done = true;
+      });
+  std::lock_guard lock(workersMutex_);
+  workers_.push_back(std::move(worker));
+}
+
+void SimRunLoop::reapFinishedWorkers() {
+  std::vector<std::unique_ptr<Worker>> finished;
+  {
+    std::lock_guard lock(workersMutex_);
+    auto firstFinished = std::stable_partition(workers_.begin(), workers_.end(),
+                                               [](const auto& worker) { return !*worker->done; });
+    std::move(firstFinished, workers_.end(), std::back_inserter(finished));
+    workers_.erase(firstFinished, workers_.end());
+  }
+  for (auto& worker : finished) worker->thread.join();
+}
+
+std::shared_ptr<Timer> SimRunLoop::scheduleRepeatingTimer(double interval, std::function<void(Timer&)> block) {
+  if (!(interval >= kMinimumTimerInterval)) interval = kMinimumTimerInterval;  // also catches NaN
+  auto timer = std::make_shared<SimTimer>(interval, now(), nextTimerSequence_++, std::move(block));
+  timers_.push_back(timer);
+  return timer;
+}
+
+void SimRunLoop::sleepForTimeInterval(double seconds) {
+  if (!(seconds > 0)) return;
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+double SimRunLoop::now() const {
+  if (clock_ == ClockKind::virtualClock) return virtualNow_;
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
+bool SimRunLoop::runOneQueued() {
+  Block next;
+  {
+    std::lock_guard lock(shared_->mutex);
+    if (shared_->queue.empty()) return false;
+    next = std::move(shared_->queue.front());
+    shared_->queue.pop_front();
+  }
+  next();
+  return true;
+}
+
+std::shared_ptr<SimRunLoop::SimTimer> SimRunLoop::nextTimer() {
+  std::erase_if(timers_, [](const auto& timer) { return !timer->isValid(); });
+  std::shared_ptr<SimTimer> first;
+  for (const auto& timer : timers_) {
+    if (!first || timer->due() < first->due() ||
+        (timer->due() == first->due() && timer->sequence() < first->sequence())) {
+      first = timer;
+    }
+  }
+  return first;
+}
+
+std::shared_ptr<SimRunLoop::SimTimer> SimRunLoop::dueTimer(double limit) {
+  auto first = nextTimer();
+  if (!first || first->due() > limit) return nullptr;
+  return first;
+}
+
+void SimRunLoop::fire(const std::shared_ptr<SimTimer>& timer) {
+  // `timer` keeps the timer alive while its block runs, even if the block
+  // invalidates it and the application lets go of it.
+  timer->fire(now());
+}
+
+void SimRunLoop::runUntilIdle() {
+  for (;;) {
+    if (runOneQueued()) continue;
+    if (clock_ == ClockKind::realClock) {
+      if (auto timer = dueTimer(now())) {
+        fire(timer);
+        continue;
+      }
+    }
+    return;
+  }
+}
+
+void SimRunLoop::advance(double seconds) {
+  if (!(seconds > 0)) seconds = 0;
+  if (clock_ == ClockKind::realClock) {
+    runUntil([] { return false; }, now() + seconds);
+    return;
+  }
+  const double target = virtualNow_ + seconds;
+  for (;;) {
+    runUntilIdle();
+    auto timer = dueTimer(target);
+    if (!timer) break;
+    virtualNow_ = std::max(virtualNow_, timer->due());
+    fire(timer);
+  }
+  virtualNow_ = target;
+  runUntilIdle();
+}
+
+void SimRunLoop::runUntil(const std::function<bool()>& stop, std::optional<double> deadline) {
+  const bool timersRun = clock_ == ClockKind::realClock;
+  if (!timersRun) deadline.reset();
+  while (!stop()) {
+    if (runOneQueued()) continue;
+    std::optional<double> wakeAt;
+    if (timersRun) {
+      if (auto timer = nextTimer()) {
+        if (timer->due() <= now()) {
+          fire(timer);
+          continue;
+        }
+        wakeAt = timer->due();
+      }
+    }
+    if (deadline && now() >= *deadline) return;
+    if (deadline) wakeAt = std::min(wakeAt.value_or(*deadline), *deadline);
+    std::unique_lock lock(shared_->mutex);
+    if (shared_->queue.empty() && !shared_->woken) {
+      if (wakeAt) {
+        const auto at = start_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                     std::chrono::duration<double>(*wakeAt));
+        shared_->changed.wait_until(lock, at);
+      } else {
+        shared_->changed.wait(lock);
+      }
+    }
+    shared_->woken = false;
+  }
+}
+
+void SimRunLoop::wake() {
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->woken = true;
+  }
+  shared_->changed.notify_all();
+}
+
+std::vector<std::string> SimRunLoop::settle(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    while (runOneQueued()) {
+    }
+    std::unique_lock lock(shared_->mutex);
+    const bool quiet = shared_->changed.wait_until(
+        lock, deadline, [&] { return !shared_->queue.empty() || shared_->external.empty(); });
+    if (!quiet) {
+      std::vector<std::string> labels;
+      for (const auto& entry : shared_->external) {
+        if (std::find(labels.begin(), labels.end(), entry.second) == labels.end()) labels.push_back(entry.second);
+      }
+      return labels;
+    }
+    if (shared_->queue.empty()) return {};
+  }
+}
+
+ExternalWork SimRunLoop::beginExternalWork(std::string label) {
+  std::lock_guard lock(shared_->mutex);
+  const std::uint64_t id = shared_->nextExternalId++;
+  shared_->external.emplace_back(id, std::move(label));
+  return ExternalWork(shared_, id);
+}
+
+std::size_t SimRunLoop::queuedWorkCount() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->queue.size();
+}
+
+std::size_t SimRunLoop::validTimerCount() const {
+  return static_cast<std::size_t>(
+      std::count_if(timers_.begin(), timers_.end(), [](const auto& timer) { return timer->isValid(); }));
+}
+
+}  // namespace brannic::sim

@@ -1,0 +1,128 @@
+// The simulated Mac's main run loop. It serves the main operation queue and
+// the main dispatch queue as one FIFO (as the real platform does for work
+// posted from one thread), fires repeating timers in order of due time, and
+// runs global-queue work on threads of its own.
+//
+// The thread that creates the loop is the main thread. Time is either a
+// virtual clock that moves only when the harness says so (scripts, tests),
+// or the real clock (interactive sessions). Waiting never spins: it blocks
+// on a condition variable until work arrives, a timer falls due or a
+// deadline passes.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/run_loop.h"
+
+namespace brannic::sim {
+
+enum class ClockKind { virtualClock, realClock };
+
+// The part of the loop that other threads reach: the queue, the pending
+// external work and the condition variable the main thread waits on.
+struct RunLoopShared;
+
+// A piece of work that runs outside the main thread and that `settle` waits
+// for: a message in flight, a global-queue block. Ends when end() is called
+// or the token is destroyed, whichever comes first. Move-only; safe to end
+// from any thread, even after the run loop is gone.
+class ExternalWork {
+ public:
+  ExternalWork() = default;
+  ExternalWork(std::shared_ptr<RunLoopShared> shared, std::uint64_t id) : shared_(std::move(shared)), id_(id) {}
+  ExternalWork(ExternalWork&& other) noexcept;
+  ExternalWork& operator=(ExternalWork&& other) noexcept;
+  ExternalWork(const ExternalWork&) = delete;
+  ExternalWork& operator=(const ExternalWork&) = delete;
+  ~ExternalWork() { end(); }
+  void end();
+
+ private:
+  std::shared_ptr<RunLoopShared> shared_;
+  std::uint64_t id_ = 0;
+};
+
+class SimRunLoop final : public RunLoop {
+ public:
+  // Timers are never scheduled more often than this (as the platform clamps
+  // shorter intervals).
+  static constexpr double kMinimumTimerInterval = 0.0001;
+
+  explicit SimRunLoop(ClockKind clock);
+  // Waits for global-queue blocks still running.
+  ~SimRunLoop() override;
+  SimRunLoop(const SimRunLoop&) = delete;
+  SimRunLoop& operator=(const SimRunLoop&) = delete;
+
+  void addOperationToMainQueue(Block block) override;
+  void dispatchAsyncMain(Block block) override;
+  void dispatchAsyncGlobal(Block block) override;
+  std::shared_ptr<Timer> scheduleRepeatingTimer(double interval, std::function<void(Timer&)> block) override;
+  void sleepForTimeInterval(double seconds) override;
+
+  // The harness side. Everything below except wake(), beginExternalWork()
+  // and queuedWorkCount() REQUIRES the main thread.
+
+  ClockKind clock() const { return clock_; }
+  // Seconds since the loop was created, on its clock.
+  double now() const;
+  // Runs queued main work, including work queued meanwhile, until none is
+  // left. No virtual time passes; on the real clock, timers that are due
+  // fire too.
+  void runUntilIdle();
+  // Lets `seconds` pass. Virtual clock: due timers fire in order of due
+  // time (ties in scheduling order), queued work runs before and between
+  // them. Real clock: serves the loop for that long. REQUIRES: seconds >= 0.
+  void advance(double seconds);
+  // Serves the loop until `stop` returns true or, when given, the clock
+  // reaches `deadline`: queued work and, on the real clock, due timers.
+  // `stop` is checked after each piece of work and after each wake(); in
+  // between, the thread sleeps. On the virtual clock the deadline is never
+  // reached (time stands still), so only `stop` ends the wait.
+  void runUntil(const std::function<bool()>& stop, std::optional<double> deadline = std::nullopt);
+  // Makes a waiting runUntil check its condition again. Any thread.
+  void wake();
+  // Waits, for at most `timeout` of real time, until no external work is
+  // pending and the queue is empty, running main work as it arrives. Timers
+  // do not fire. Returns the labels of the external work still pending, one
+  // per distinct label in order of beginning; empty when all of it ended.
+  std::vector<std::string> settle(std::chrono::milliseconds timeout);
+  // Registers external work under `label`. Any thread.
+  ExternalWork beginExternalWork(std::string label);
+
+  std::size_t queuedWorkCount() const;
+  std::size_t validTimerCount() const;
+
+ private:
+  class SimTimer;
+  using TimePoint = std::chrono::steady_clock::time_point;
+
+  void post(Block block);
+  bool runOneQueued();
+  // The valid timer due first at or before `limit`, or null. Drops
+  // invalidated timers.
+  std::shared_ptr<SimTimer> dueTimer(double limit);
+  std::shared_ptr<SimTimer> nextTimer();
+  void fire(const std::shared_ptr<SimTimer>& timer);
+  void reapFinishedWorkers();
+
+  ClockKind clock_;
+  TimePoint start_;
+  double virtualNow_ = 0;
+  std::shared_ptr<RunLoopShared> shared_;
+  std::vector<std::shared_ptr<SimTimer>> timers_;  // main thread only
+  std::uint64_t nextTimerSequence_ = 0;
+
+  struct Worker;
+  std::mutex workersMutex_;
+  std::vector<std::unique_ptr<Worker>> workers_;
+};
+
+}  // namespace brannic::sim
