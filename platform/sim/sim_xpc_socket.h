@@ -1,0 +1,77 @@
+// File descriptors and Unix-domain sockets for the simulated transport and
+// the launchd stand-in. Every descriptor made here is close-on-exec, so no
+// child process inherits a connection by accident.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace brannic::sim {
+
+// Owns one file descriptor; closes it when destroyed.
+class OwnedFd {
+ public:
+  OwnedFd() = default;
+  explicit OwnedFd(int fd) : fd_(fd) {}
+  OwnedFd(OwnedFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  OwnedFd& operator=(OwnedFd&& other) noexcept;
+  OwnedFd(const OwnedFd&) = delete;
+  OwnedFd& operator=(const OwnedFd&) = delete;
+  ~OwnedFd() { reset(); }
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  int release() { return std::exchange(fd_, -1); }
+  void reset(int fd = -1);
+
+ private:
+  int fd_ = -1;
+};
+
+// A pipe whose read end can be polled; writing wakes the reader. Both ends
+// are non-blocking, so a full pipe never blocks the writer (one pending
+// wake-up is enough).
+class WakePipe {
+ public:
+  WakePipe();
+  int readFd() const { return read_.get(); }
+  // Safe from any thread and from a signal handler.
+  void wake() const;
+  // Reads every pending wake-up byte.
+  void drain() const;
+
+ private:
+  OwnedFd read_;
+  OwnedFd write_;
+};
+
+// The largest path a Unix-domain socket address holds, without the final NUL.
+std::size_t maxSocketPathLength();
+
+// Creates a listening socket at `path` (any old file there is removed first)
+// with the file mode `mode`. Returns an invalid descriptor and sets `error`
+// on failure.
+OwnedFd listenOnPath(const std::string& path, unsigned mode, std::string* error);
+
+// Connects to the listening socket at `path`; the connected descriptor is
+// non-blocking. Returns an invalid descriptor and sets `error` on failure.
+OwnedFd connectToPath(const std::string& path, std::string* error);
+
+// Accepts one pending connection from a listening socket (non-blocking
+// result), or returns an invalid descriptor when none is waiting.
+OwnedFd acceptConnection(int listeningFd);
+
+// The credentials of the process at the other end of a connected socket.
+struct PeerCredentials {
+  std::int64_t pid = 0;
+  std::uint32_t uid = 0;
+  std::uint32_t gid = 0;
+};
+std::optional<PeerCredentials> peerCredentials(int connectedFd);
+
+// errno as text.
+std::string systemErrorText(int error);
+
+}  // namespace brannic::sim

@@ -1,0 +1,92 @@
+// What the simulator sees of the application's helper traffic: it prints
+// `ipc: send <selector> <arguments>` for every message the application
+// sends, keeps each message that awaits an answer registered as external
+// work of the run loop (so `settle` waits for it), and lets the simulator
+// wait, without running main-queue work, until messages are answered or
+// connections to a service are gone.
+//
+// Arguments print as: text quoted, data as `auth#N` (N numbers distinct
+// byte buffers in order of first use in this run), numbers in decimal, nil
+// as `nil`.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_run_loop.h"
+#include "platform/sim/transcript.h"
+#include "platform/xpc.h"
+
+namespace brannic::sim {
+
+class SimXpcTraffic {
+  struct Shared;
+
+ public:
+  // A message awaiting its answer, or an open connection: counted until the
+  // ticket ends or is destroyed. Safe from any thread, even after the
+  // traffic monitor is gone.
+  class Ticket {
+   public:
+    Ticket() = default;
+    Ticket(Ticket&& other) noexcept;
+    Ticket& operator=(Ticket&& other) noexcept;
+    Ticket(const Ticket&) = delete;
+    Ticket& operator=(const Ticket&) = delete;
+    ~Ticket() { end(); }
+    void end();
+
+   private:
+    friend class SimXpcTraffic;
+    enum class Kind { message, connection };
+    Ticket(std::shared_ptr<Shared> shared, Kind kind, std::string service, ExternalWork work);
+    std::shared_ptr<Shared> shared_;
+    Kind kind_ = Kind::message;
+    std::string service_;
+    ExternalWork work_;
+  };
+
+  // Both may be null (tests). REQUIRES: they outlive this.
+  SimXpcTraffic(Transcript* transcript, SimRunLoop* runLoop);
+
+  // A message leaves an application connection to `service`. The returned
+  // ticket is held until the message's reply block or error handler has
+  // returned; it is empty when the message awaits no answer.
+  Ticket messageSent(const std::string& service, const std::string& selector,
+                     const std::vector<XpcValue>& arguments, bool awaitsAnswer);
+  // An application connection to `service` is open; the ticket is held
+  // until the connection has been invalidated and its handler has run.
+  Ticket connectionOpened(const std::string& service);
+
+  // Runs `hook` on the connection's queue before each message from a
+  // service is handled (the simulator looks at the machine there).
+  void setIncomingHook(std::function<void()> hook);
+  void noteIncoming();
+
+  // Waits, for at most `timeout` of real time, until no message awaits its
+  // answer. Returns whether none does.
+  bool awaitAnswers(std::chrono::milliseconds timeout);
+  // Waits, for at most `timeout`, until no connection to `service` is open.
+  bool awaitConnectionsClosed(const std::string& service, std::chrono::milliseconds timeout);
+
+  std::size_t messagesInFlight() const;
+
+ private:
+  std::string describeArguments(const std::vector<XpcValue>& arguments);
+
+  Transcript* transcript_;
+  SimRunLoop* runLoop_;
+  std::shared_ptr<Shared> shared_;
+  std::mutex namesMutex_;
+  std::map<XpcData, int> dataNumbers_;  // auth#N
+  std::function<void()> incomingHook_;  // guarded by namesMutex_
+};
+
+}  // namespace brannic::sim
