@@ -117,13 +117,13 @@ void SimRunLoop::dispatchAsyncMain(Block block) { post(std::move(block)); }
 void SimRunLoop::dispatchAsyncGlobal(Block block) {
   reapFinishedWorkers();
   auto worker = std::make_unique<Worker>();
-  worker->thread = std::thread(
-      [block = std::move(block), work = beginExternalWork("the global queue"), done = worker->done]() mutable {
-        block();
-        block = nullptr;
-        work.end();
-        *done = true;
-      });
+  worker->thread = std::thread([block = std::move(block), work = beginExternalWork("the global queue"),
+                                done = worker->done]() mutable {
+    block();
+    block = nullptr;
+    work.end();
+    *done = true;
+  });
   std::lock_guard lock(workersMutex_);
   workers_.push_back(std::move(worker));
 }
@@ -140,7 +140,8 @@ void SimRunLoop::reapFinishedWorkers() {
   for (auto& worker : finished) worker->thread.join();
 }
 
-std::shared_ptr<Timer> SimRunLoop::scheduleRepeatingTimer(double interval, std::function<void(Timer&)> block) {
+std::shared_ptr<Timer> SimRunLoop::scheduleRepeatingTimer(double interval,
+                                                          std::function<void(Timer&)> block) {
   if (!(interval >= kMinimumTimerInterval)) interval = kMinimumTimerInterval;  // also catches NaN
   auto timer = std::make_shared<SimTimer>(interval, now(), nextTimerSequence_++, std::move(block));
   timers_.push_back(timer);
@@ -274,7 +275,8 @@ std::vector<std::string> SimRunLoop::settle(std::chrono::milliseconds timeout) {
     if (!quiet) {
       std::vector<std::string> labels;
       for (const auto& entry : shared_->external) {
-        if (std::find(labels.begin(), labels.end(), entry.second) == labels.end()) labels.push_back(entry.second);
+        if (std::find(labels.begin(), labels.end(), entry.second) == labels.end())
+          labels.push_back(entry.second);
       }
       return labels;
     }

@@ -36,7 +36,8 @@ struct RunLoopShared;
 class ExternalWork {
  public:
   ExternalWork() = default;
-  ExternalWork(std::shared_ptr<RunLoopShared> shared, std::uint64_t id) : shared_(std::move(shared)), id_(id) {}
+  ExternalWork(std::shared_ptr<RunLoopShared> shared, std::uint64_t id)
+      : shared_(std::move(shared)), id_(id) {}
   ExternalWork(ExternalWork&& other) noexcept;
   ExternalWork& operator=(ExternalWork&& other) noexcept;
   ExternalWork(const ExternalWork&) = delete;

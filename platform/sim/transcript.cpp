@@ -36,10 +36,18 @@ std::string escapeText(std::string_view bytes, bool insideQuotes) {
       continue;
     }
     switch (byte) {
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       case '"':
         out += insideQuotes ? "\\\"" : "\"";
         break;

@@ -1,0 +1,122 @@
+#include "platform/sim/sim_mac.h"
+
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+#include "build_config.h"
+
+namespace brannic::sim {
+namespace fs = std::filesystem;
+namespace {
+
+std::string makeFolder(const std::string& path) {
+  std::error_code error;
+  fs::create_directories(path, error);
+  if (error) throw std::runtime_error("cannot make " + path + ": " + error.message());
+  return path;
+}
+
+// Installs the application at `target`: a fresh copy of the template (none:
+// an empty bundle), replacing any copy a kept machine has from an earlier
+// run. Returns `target`.
+std::string installBundle(const std::string& target, const std::string& bundleTemplate) {
+  std::error_code error;
+  fs::remove_all(target, error);
+  if (error) throw std::runtime_error("cannot remove the old " + target + ": " + error.message());
+  makeFolder(target + "/Contents/Resources");
+  if (bundleTemplate.empty()) return target;
+  fs::copy(
+      bundleTemplate, target,
+      fs::copy_options::recursive | fs::copy_options::overwrite_existing | fs::copy_options::copy_symlinks,
+      error);
+  if (error) {
+    throw std::runtime_error("cannot copy the bundle template " + bundleTemplate + " to " + target + ": " +
+                             error.message());
+  }
+  return target;
+}
+
+}  // namespace
+
+SimMac::SimMac(Transcript& transcript, SimMacOptions options)
+    : transcript_(transcript),
+      options_(std::move(options)),
+      machine_(options_.keepMachineAt),
+      runLoop_(options_.clock),
+      console_(transcript),
+      systemLog_(transcript),
+      registry_(makeFolder(machine_.path() + "/usr/sbin")),
+      shell_(registry_.binDirectory()),
+      audioHardware_(&transcript),
+      audioPlayers_(&transcript),
+      bundle_(installBundle(bundlePath(), options_.bundleTemplate)),
+      appKit_(transcript, bundle_),
+      xpc_(runLoop_),
+      notificationCenter_(runLoop_),
+      screen_(notificationCenter_, &transcript),
+      platform_{runLoop_,
+                console_,
+                systemLog_,
+                shell_,
+                audioHardware_,
+                audioPlayers_,
+                bundle_,
+                appKit_,
+                xpc_,
+                authorization_,
+                serviceManagement_,
+                screen_,
+                notificationCenter_} {
+  appKit_.setLauncher([this] { loadMainInterface(); });
+}
+
+SimMac::~SimMac() {
+  // Nothing the teardown does is an event of the run.
+  transcript_.close();
+}
+
+std::string SimMac::bundlePath() const { return machine_.path() + "/Applications/" + kBundleName; }
+
+bool SimMac::launch() {
+  if (application_) return false;
+  char programName[] = "Brannic";
+  char* arguments[] = {programName, nullptr};
+  appKit_.applicationMain(1, arguments);
+  return true;
+}
+
+// What the application main function does before it enters the event loop:
+// load the main interface file, make its delegate the application's, finish
+// launching.
+void SimMac::loadMainInterface() {
+  application_ = std::make_unique<MainInterface>(platform_, transcript_);
+  AppDelegate& delegate = application_->delegate();
+  appKit_.setResponderChain([](std::string_view selector) { return AppDelegate::respondsToAction(selector); },
+                            [&delegate](const std::string& selector) { delegate.performAction(selector); });
+  delegate.applicationDidFinishLaunching();
+}
+
+std::vector<std::string> SimMac::settle() { return runLoop_.settle(kSettleTimeout); }
+
+std::optional<std::string> SimMac::templateResource(const std::string& fileName) const {
+  if (options_.bundleTemplate.empty()) return std::nullopt;
+  return readFileBytes(options_.bundleTemplate + "/Contents/Resources/" + fileName);
+}
+
+std::string findBundleTemplate(const std::string& executablePath) {
+  std::error_code error;
+  const auto isBundle = [&error](const fs::path& folder) {
+    return fs::is_directory(folder / "Contents", error);
+  };
+  fs::path folder = fs::path(executablePath).parent_path();
+  for (int level = 0; level < 3 && !folder.empty(); ++level) {
+    if (isBundle(folder / SimMac::kBundleName)) return (folder / SimMac::kBundleName).string();
+    folder = folder.parent_path();
+  }
+  const fs::path built = fs::path(BRANNIC_BINARY_DIR) / SimMac::kBundleName;
+  if (isBundle(built)) return built.string();
+  return "";
+}
+
+}  // namespace brannic::sim
