@@ -50,10 +50,15 @@ void AppDelegate::checkHelperStatus() {
   };
 
   const std::optional<std::string> bundleVersion = inBundleHelperVersion(platform_.bundle);
-  if (!bundleVersion) return report(false);
-
+  if (!bundleVersion) {
+    report(false);
+    return;
+  }
   const auto proxy = helperProxy(report);
-  if (!proxy) return report(false);
+  if (!proxy) {
+    report(false);
+    return;
+  }
 
   // Compared as text: "1.0" and "1.0.0" differ.
   proxy->getVersionWithCompletion(
