@@ -33,7 +33,15 @@ class Descriptor {
   int fd_;
 };
 
-// The host's environment with PATH prefixed by `prefix`.
+bool isLocaleVariable(std::string_view variable) {
+  return variable.starts_with("LANG=") || variable.starts_with("LANGUAGE=") || variable.starts_with("LC_");
+}
+
+// The host's environment with PATH prefixed by `prefix` and the "C" locale:
+// an application started from the desktop gets no locale variables, so its
+// tools treat text as plain bytes (grep passes on lines that are not UTF-8
+// instead of calling them binary), whatever the terminal that started the
+// simulator uses.
 std::vector<std::string> taskEnvironment(const std::string& prefix) {
   std::vector<std::string> environment;
   std::string path;
@@ -41,13 +49,14 @@ std::vector<std::string> taskEnvironment(const std::string& prefix) {
     const std::string_view variable(*entry);
     if (variable.starts_with("PATH=")) {
       path = std::string(variable.substr(5));
-    } else {
+    } else if (!isLocaleVariable(variable)) {
       environment.emplace_back(variable);
     }
   }
   if (path.empty()) path = "/usr/bin:/bin";
   if (!prefix.empty()) path = prefix + ":" + path;
   environment.push_back("PATH=" + path);
+  environment.push_back("LC_ALL=C");
   return environment;
 }
 
@@ -90,9 +99,11 @@ class FileActions {
   ~FileActions() { ::posix_spawn_file_actions_destroy(&actions_); }
   FileActions(const FileActions&) = delete;
   FileActions& operator=(const FileActions&) = delete;
-  // The task's standard output becomes `fd`; `fd` itself is close-on-exec.
-  bool redirectStandardOutput(int fd) {
-    return ok_ && ::posix_spawn_file_actions_adddup2(&actions_, fd, STDOUT_FILENO) == 0;
+  // The task's standard output becomes `fd`, and every descriptor above
+  // standard error is closed: the host's sockets and files stay its own.
+  bool redirectStandardOutputOnly(int fd) {
+    return ok_ && ::posix_spawn_file_actions_adddup2(&actions_, fd, STDOUT_FILENO) == 0 &&
+           ::posix_spawn_file_actions_addclosefrom_np(&actions_, STDERR_FILENO + 1) == 0;
   }
   const posix_spawn_file_actions_t* get() const { return &actions_; }
 
@@ -122,7 +133,7 @@ std::optional<std::string> SimShell::launchAndReadStandardOutput(const std::stri
 
   FileActions actions;
   CleanSignalAttributes attributes;
-  if (!actions.redirectStandardOutput(writeEnd.get()) || !attributes.ok()) return std::nullopt;
+  if (!actions.redirectStandardOutputOnly(writeEnd.get()) || !attributes.ok()) return std::nullopt;
 
   std::vector<std::string> argumentStrings{launchPath};
   argumentStrings.insert(argumentStrings.end(), arguments.begin(), arguments.end());

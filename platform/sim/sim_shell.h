@@ -1,8 +1,9 @@
 // Runs tasks for real (posix_spawn with a pipe on standard output), with the
-// simulated machine's tool folder first on PATH. Each task starts with the
+// simulated machine's tool folder first on PATH and the "C" locale, as an
+// application started from the desktop has it. Each task starts with the
 // default signal dispositions and an empty signal mask, whatever the host
-// process has set, and only the pipe besides the inherited standard input
-// and error: no other descriptor of the host leaks into it.
+// process has set, and with no descriptor but standard input and error
+// (inherited) and the pipe on standard output.
 //
 // Threads: any thread; several tasks may run at once.
 #pragma once
