@@ -1,0 +1,19 @@
+// The helper process's service: every connection the listener accepts gets
+// its own HelperTool, whose AppProtocol calls go back over that connection.
+#pragma once
+
+#include <string>
+
+#include "platform/authorization.h"
+#include "platform/process_runner.h"
+#include "platform/xpc.h"
+
+namespace brannic {
+
+// Serves until the listener stops. `version` is what the helper reports.
+// REQUIRES: the ports outlive the call; they are shared by all connections,
+// so they must be safe to call from several threads.
+void serveHelper(XpcListener& listener, AuthorizationServices& authorization, ProcessRunner& processes,
+                 const std::string& version);
+
+}  // namespace brannic

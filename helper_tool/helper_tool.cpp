@@ -1,0 +1,59 @@
+#include "helper_tool/helper_tool.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "helper_client/helper_label.h"
+#include "helper_tool/helper_exit_codes.h"
+
+namespace brannic {
+
+std::vector<std::string> sleepSettingArguments(bool disableSleep) {
+  return {"-a", "disablesleep", disableSleep ? "1" : "0"};
+}
+
+std::string authorizedRequestRightName() {
+  return std::string(HelperLabel) + "." + selectors::runCommandLsWithPathAuthDataCompletion;
+}
+
+HelperTool::HelperTool(AppProtocol& app, AuthorizationServices& authorization, ProcessRunner& processes,
+                       std::string version)
+    : app_(app), authorization_(authorization), processes_(processes), version_(std::move(version)) {}
+
+void HelperTool::getVersionWithCompletion(VersionReply reply) { reply(version_); }
+
+void HelperTool::runCommandLsWithPath(std::string path, ExitCodeReply reply) {
+  if (path != "1" && path != "0") {
+    app_.logWithStdErr("The helper runs only \"1\" (disable sleep) and \"0\" (enable sleep); it refused the request.");
+    return reply(kHelperRefusedArgumentExitCode);
+  }
+  const std::optional<ProcessResult> result = processes_.run(kPowerToolPath, sleepSettingArguments(path == "1"));
+  if (!result) {
+    app_.logWithStdErr(std::string("The helper could not start ") + kPowerToolPath + ".");
+    return reply(kHelperToolUnavailableExitCode);
+  }
+  if (!result->standardOutput.empty()) app_.logWithStdOut(result->standardOutput);
+  if (!result->standardError.empty()) app_.logWithStdErr(result->standardError);
+  reply(result->exitCode);
+}
+
+void HelperTool::runCommandLsWithPath(std::string path, XpcData authData, ExitCodeReply reply) {
+  if (!authorizationGrantsRequest(authData)) return reply(kHelperAuthenticationFailedExitCode);
+  runCommandLsWithPath(std::move(path), std::move(reply));
+}
+
+bool HelperTool::authorizationGrantsRequest(const XpcData& authData) {
+  AuthorizationExternalForm externalForm;
+  if (authData.size() != externalForm.size()) return false;
+  std::copy(authData.begin(), authData.end(), externalForm.begin());
+  AuthorizationRef authorization = nullptr;
+  if (authorization_.authorizationCreateFromExternalForm(externalForm, &authorization) != errAuthorizationSuccess ||
+      authorization == nullptr)
+    return false;
+  const AuthorizationItemSet rights{{authorizedRequestRightName(), {}, 0}};
+  return authorization_.authorizationCopyRights(authorization, rights, nullptr,
+                                                kAuthorizationFlagInteractionAllowed |
+                                                    kAuthorizationFlagExtendRights) == errAuthorizationSuccess;
+}
+
+}  // namespace brannic
