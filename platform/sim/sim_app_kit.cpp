@@ -30,7 +30,7 @@ ImageRef SimAppKit::imageWithSystemSymbolName(std::string_view symbolName,
                                               std::string_view accessibilityDescription) {
   if (!systemSymbolExists(symbolName)) return nullptr;
   return std::make_shared<SimImage>("symbol " + std::string(symbolName) + " " +
-                                    quoted(accessibilityDescription));
+                                    sim::quoted(accessibilityDescription));
 }
 
 void SimAppKit::hide() {

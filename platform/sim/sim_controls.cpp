@@ -22,11 +22,11 @@ void SimControlState::setEnabled(bool enabled) {
 
 void SimControlState::bind(std::string_view binding, KeyValueCoding& object, const std::string& keyPath) {
   if (binding != NSEnabledBinding) {
-    transcript_.emit("sim", outlet_ + " has no binding " + quoted(binding));
+    transcript_.emit("sim", outlet_ + " has no binding " + sim::quoted(binding));
     return;
   }
   if (!object.hasKey(keyPath)) {
-    transcript_.emit("sim", outlet_ + " cannot bind to the missing key " + quoted(keyPath));
+    transcript_.emit("sim", outlet_ + " cannot bind to the missing key " + sim::quoted(keyPath));
     return;
   }
   // The window outlives the delegate (the interface file destroys the
@@ -60,7 +60,7 @@ void SimTextField::bind(std::string_view binding, KeyValueCoding& object, std::s
 
 void SimTextField::setStringValue(std::string value) {
   text_ = std::move(value);
-  control_.transcript().emit("ui", outlet() + " text " + quoted(text_));
+  control_.transcript().emit("ui", outlet() + " text " + sim::quoted(text_));
 }
 
 }  // namespace brannic::sim

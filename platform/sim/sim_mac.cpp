@@ -97,7 +97,19 @@ void SimMac::loadMainInterface() {
   delegate.applicationDidFinishLaunching();
 }
 
-std::vector<std::string> SimMac::settle() { return runLoop_.settle(kSettleTimeout); }
+void SimMac::settle() {
+  for (const std::string& label : runLoop_.settle(kSettleTimeout)) {
+    transcript_.emit("sim", "no answer from " + escapeText(label));
+  }
+}
+
+void SimMac::advance(double seconds) {
+  if (runLoop_.clock() == ClockKind::realClock) {
+    runLoop_.advance(seconds);
+    return;
+  }
+  runLoop_.advance(seconds, [this] { settle(); });
+}
 
 std::optional<std::string> SimMac::templateResource(const std::string& fileName) const {
   if (options_.bundleTemplate.empty()) return std::nullopt;

@@ -74,9 +74,12 @@ class SimMac {
   MainInterface* application() { return application_.get(); }
 
   // Runs queued main work and waits for work outside the main thread (see
-  // SimRunLoop::settle). Returns the labels of work still pending after
-  // kSettleTimeout.
-  std::vector<std::string> settle();
+  // SimRunLoop::settle); work still pending after kSettleTimeout prints
+  // `sim: no answer from <label>` and is not waited for again.
+  void settle();
+  // Lets virtual time pass (see SimRunLoop::advance), settling before each
+  // timer firing and at the end: messages in flight take no virtual time.
+  void advance(double seconds);
 
   // The bytes of a resource as the bundle template has it, or nullopt.
   std::optional<std::string> templateResource(const std::string& fileName) const;

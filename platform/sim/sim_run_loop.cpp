@@ -15,7 +15,17 @@ struct RunLoopShared {
   std::mutex mutex;
   std::condition_variable changed;
   std::deque<RunLoop::Block> queue;
-  std::vector<std::pair<std::uint64_t, std::string>> external;  // in order of beginning
+  struct Pending {
+    std::uint64_t id;
+    std::string label;
+    bool givenUp;  // reported by a settle that timed out; no longer waited for
+  };
+  std::vector<Pending> external;  // in order of beginning
+
+  // Whether work that settle waits for is still pending.
+  bool awaitingExternal() const {
+    return std::any_of(external.begin(), external.end(), [](const Pending& work) { return !work.givenUp; });
+  }
   std::uint64_t nextExternalId = 1;
   bool woken = false;
 };
@@ -37,7 +47,7 @@ void ExternalWork::end() {
   {
     std::lock_guard lock(shared_->mutex);
     auto& pending = shared_->external;
-    std::erase_if(pending, [this](const auto& entry) { return entry.first == id_; });
+    std::erase_if(pending, [this](const auto& work) { return work.id == id_; });
   }
   shared_->changed.notify_all();
   shared_.reset();
@@ -207,22 +217,29 @@ void SimRunLoop::runUntilIdle() {
   }
 }
 
-void SimRunLoop::advance(double seconds) {
+void SimRunLoop::advance(double seconds, const std::function<void()>& betweenSteps) {
   if (!(seconds > 0)) seconds = 0;
   if (clock_ == ClockKind::realClock) {
     runUntil([] { return false; }, now() + seconds);
     return;
   }
+  const auto catchUp = [&] {
+    if (betweenSteps) {
+      betweenSteps();
+    } else {
+      runUntilIdle();
+    }
+  };
   const double target = virtualNow_ + seconds;
   for (;;) {
-    runUntilIdle();
+    catchUp();
     auto timer = dueTimer(target);
     if (!timer) break;
     virtualNow_ = std::max(virtualNow_, timer->due());
     fire(timer);
   }
   virtualNow_ = target;
-  runUntilIdle();
+  catchUp();
 }
 
 void SimRunLoop::runUntil(const std::function<bool()>& stop, std::optional<double> deadline) {
@@ -271,12 +288,13 @@ std::vector<std::string> SimRunLoop::settle(std::chrono::milliseconds timeout) {
     }
     std::unique_lock lock(shared_->mutex);
     const bool quiet = shared_->changed.wait_until(
-        lock, deadline, [&] { return !shared_->queue.empty() || shared_->external.empty(); });
+        lock, deadline, [&] { return !shared_->queue.empty() || !shared_->awaitingExternal(); });
     if (!quiet) {
       std::vector<std::string> labels;
-      for (const auto& entry : shared_->external) {
-        if (std::find(labels.begin(), labels.end(), entry.second) == labels.end())
-          labels.push_back(entry.second);
+      for (auto& work : shared_->external) {
+        if (work.givenUp) continue;
+        work.givenUp = true;
+        if (std::find(labels.begin(), labels.end(), work.label) == labels.end()) labels.push_back(work.label);
       }
       return labels;
     }
@@ -287,7 +305,7 @@ std::vector<std::string> SimRunLoop::settle(std::chrono::milliseconds timeout) {
 ExternalWork SimRunLoop::beginExternalWork(std::string label) {
   std::lock_guard lock(shared_->mutex);
   const std::uint64_t id = shared_->nextExternalId++;
-  shared_->external.emplace_back(id, std::move(label));
+  shared_->external.push_back(RunLoopShared::Pending{id, std::move(label), false});
   return ExternalWork(shared_, id);
 }
 

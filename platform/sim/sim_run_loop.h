@@ -79,9 +79,11 @@ class SimRunLoop final : public RunLoop {
   // fire too.
   void runUntilIdle();
   // Lets `seconds` pass. Virtual clock: due timers fire in order of due
-  // time (ties in scheduling order), queued work runs before and between
-  // them. Real clock: serves the loop for that long. REQUIRES: seconds >= 0.
-  void advance(double seconds);
+  // time (ties in scheduling order); before each firing and at the end,
+  // `betweenSteps` runs (by default runUntilIdle; the simulator settles
+  // there, so that work on other threads takes no virtual time). Real
+  // clock: serves the loop for that long. REQUIRES: seconds >= 0.
+  void advance(double seconds, const std::function<void()>& betweenSteps = nullptr);
   // Serves the loop until `stop` returns true or, when given, the clock
   // reaches `deadline`: queued work and, on the real clock, due timers.
   // `stop` is checked after each piece of work and after each wake(); in
@@ -94,6 +96,8 @@ class SimRunLoop final : public RunLoop {
   // pending and the queue is empty, running main work as it arrives. Timers
   // do not fire. Returns the labels of the external work still pending, one
   // per distinct label in order of beginning; empty when all of it ended.
+  // Work reported this way is given up on: later settles do not wait for it
+  // again (it still ends normally if it ever does).
   std::vector<std::string> settle(std::chrono::milliseconds timeout);
   // Registers external work under `label`. Any thread.
   ExternalWork beginExternalWork(std::string label);

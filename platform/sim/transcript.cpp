@@ -74,6 +74,12 @@ void Transcript::emit(std::string_view channel, std::string_view text) {
   sink_(line);
 }
 
+void Transcript::writeLine(std::string_view line) {
+  std::lock_guard lock(mutex_);
+  if (closed_) return;
+  sink_(std::string(line));
+}
+
 void Transcript::close() {
   std::lock_guard lock(mutex_);
   closed_ = true;

@@ -24,6 +24,8 @@ class Transcript {
   explicit Transcript(Sink sink) : sink_(std::move(sink)) {}
   // Writes "<channel>: <text>". `text` must already be escaped.
   void emit(std::string_view channel, std::string_view text);
+  // Writes `line` as it is: the echo of a script line.
+  void writeLine(std::string_view line);
   // Nothing is written after this: what happens while the simulated machine
   // is torn down is not an event of the run.
   void close();

@@ -1,0 +1,11 @@
+#include "platform/sim/commands.h"
+
+namespace brannic::sim {
+
+void registerAllCommands(CommandTable& table) {
+  registerSessionCommands(table);
+  registerAppCommands(table);
+  registerDeviceCommands(table);
+}
+
+}  // namespace brannic::sim
