@@ -5,6 +5,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "platform/sim/sim_info_plist.h"
 #include "platform/sim/sim_property_list.h"
 
 namespace brannic::sim {
@@ -16,6 +17,9 @@ std::optional<std::string> readFileBytes(const std::string& path) {
   if (file.bad()) return std::nullopt;
   return bytes;
 }
+
+SimBundle::SimBundle(std::string bundlePath)
+    : bundlePath_(std::move(bundlePath)), embeddedInfoReader_(readEmbeddedInfoPlist) {}
 
 std::optional<std::string> SimBundle::urlForResource(std::string_view name, std::string_view extension) {
   std::string fileName(name);

@@ -18,8 +18,8 @@ class SimBundle final : public Bundle {
   using EmbeddedInfoReader = std::function<std::optional<std::string>(const std::string& path)>;
 
   // `bundlePath`: the bundle's folder (…/Brannic.app), without a trailing
-  // slash.
-  explicit SimBundle(std::string bundlePath) : bundlePath_(std::move(bundlePath)) {}
+  // slash. Embedded dictionaries are read as sim_info_plist.h says.
+  explicit SimBundle(std::string bundlePath);
 
   std::string bundleURL() override { return bundlePath_; }
   // Contents/Resources/<name>.<extension> (or <name> when the extension is
