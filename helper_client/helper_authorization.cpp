@@ -68,9 +68,11 @@ void HelperAuthorization::updateAuthorizationRights(AuthorizationServices& servi
 void HelperAuthorization::updateAuthorizationRights(AuthorizationServices& services, SystemLog& systemLog,
                                                     const std::vector<HelperAuthorizationRight>& rights) {
   AuthorizationRef authorization = nullptr;
-  const OSStatus created = services.authorizationCreate(nullptr, nullptr, kAuthorizationFlagDefaults, &authorization);
+  const OSStatus created =
+      services.authorizationCreate(nullptr, nullptr, kAuthorizationFlagDefaults, &authorization);
   if (created != noErr) throw HelperAuthorizationError::message(statusText(services, created));
-  if (authorization == nullptr) throw HelperAuthorizationError::message("Failed to get empty authorization ref");
+  if (authorization == nullptr)
+    throw HelperAuthorizationError::message("Failed to get empty authorization ref");
 
   for (const auto& right : rights) {
     std::optional<PropertyValue> stored;
@@ -79,7 +81,8 @@ void HelperAuthorization::updateAuthorizationRights(AuthorizationServices& servi
     // and so leads to a write.
     if (status != noErr) stored.reset();
     if (status == errAuthorizationDenied || rightNeedsUpdate(stored, right)) {
-      status = services.authorizationRightSet(authorization, right.name, ruleToWrite(right), right.description);
+      status =
+          services.authorizationRightSet(authorization, right.name, ruleToWrite(right), right.description);
     }
     if (status != noErr) {
       systemLog.log("AuthorizationRightSet or Get failed with error: " + statusText(services, status));

@@ -15,9 +15,9 @@ namespace brannic {
 
 // One right in the rights database, and the helper request it guards.
 struct HelperAuthorizationRight {
-  std::string command;  // the guarded selector's name
-  std::string name;     // the right's name: the helper label, ".", the selector
-  std::string description;                     // the prompt text shown when the right is asked for
+  std::string command;                           // the guarded selector's name
+  std::string name;                              // the right's name: the helper label, ".", the selector
+  std::string description;                       // the prompt text shown when the right is asked for
   std::optional<PropertyDictionary> ruleCustom;  // a complete rule; written when present
   std::optional<std::string> ruleConstant;       // an existing rule's name; used without ruleCustom
 };
@@ -53,8 +53,10 @@ class HelperAuthorization {
   // or null when the call succeeded without one; throws
   // HelperAuthorizationError (the status text) when it fails. The reference
   // is never freed.
-  static AuthorizationRef makeAuthorizationRef(AuthorizationServices& services, const AuthorizationItemSet* rights,
-                                               const AuthorizationItemSet* environment, AuthorizationFlags flags);
+  static AuthorizationRef makeAuthorizationRef(AuthorizationServices& services,
+                                               const AuthorizationItemSet* rights,
+                                               const AuthorizationItemSet* environment,
+                                               AuthorizationFlags flags);
 
   // A status as the application writes it: "Optional(<system message>)", or
   // "nil" when the system has no message for it.

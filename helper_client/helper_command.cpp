@@ -24,7 +24,9 @@ struct AppDelegate::EmptyAuthorizationData {
 
 namespace {
 
-bool isOn(const Button* checkbox) { return checkbox != nullptr && checkbox->state() == NSControlStateValueOn; }
+bool isOn(const Button* checkbox) {
+  return checkbox != nullptr && checkbox->state() == NSControlStateValueOn;
+}
 
 }  // namespace
 
@@ -64,8 +66,8 @@ AppDelegate::EmptyAuthorizationData AppDelegate::makeEmptyAuthorizationData() {
 
   AuthorizationRef authorization = nullptr;
   try {
-    authorization =
-        HelperAuthorization::makeAuthorizationRef(platform_.authorization, nullptr, nullptr, kAuthorizationFlagDefaults);
+    authorization = HelperAuthorization::makeAuthorizationRef(platform_.authorization, nullptr, nullptr,
+                                                              kAuthorizationFlagDefaults);
   } catch (const HelperAuthorizationError& error) {
     return failWithError(error);
   }

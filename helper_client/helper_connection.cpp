@@ -8,7 +8,8 @@ namespace brannic {
 std::shared_ptr<XpcConnection> AppDelegate::helperConnection() {
   if (currentHelperConnection) return currentHelperConnection;
 
-  auto connection = platform_.xpc.connectionWithMachServiceName(std::string(HelperLabel), NSXPCConnectionPrivileged);
+  auto connection =
+      platform_.xpc.connectionWithMachServiceName(std::string(HelperLabel), NSXPCConnectionPrivileged);
   if (connection) {
     connection->setExportedInterface(appProtocolInterface());
     connection->setExportedObject(exportAppProtocol(*this));

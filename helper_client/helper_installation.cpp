@@ -15,7 +15,8 @@ constexpr AuthorizationFlags kBlessingAuthorizationFlags =
     kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights | kAuthorizationFlagPreAuthorize;
 
 std::string inBundleHelperURL(Bundle& bundle) {
-  return appendingPathComponent(bundle.bundleURL(), "Contents/Library/LaunchServices/" + std::string(HelperLabel));
+  return appendingPathComponent(bundle.bundleURL(),
+                                "Contents/Library/LaunchServices/" + std::string(HelperLabel));
 }
 
 // The short version of the in-bundle helper, or none when its information
@@ -61,8 +62,9 @@ void AppDelegate::checkHelperStatus() {
   }
 
   // Compared as text: "1.0" and "1.0.0" differ.
-  proxy->getVersionWithCompletion(
-      [report, bundleVersion = *bundleVersion](std::string runningVersion) { report(runningVersion == bundleVersion); });
+  proxy->getVersionWithCompletion([report, bundleVersion = *bundleVersion](std::string runningVersion) {
+    report(runningVersion == bundleVersion);
+  });
 }
 
 void AppDelegate::showHelperStatus(bool installed) {
@@ -78,7 +80,8 @@ bool AppDelegate::installHelper(const std::string& rightName, std::optional<Plat
       platform_.authorization, &rights, nullptr, kBlessingAuthorizationFlags);
 
   if (authorization != nullptr &&
-      platform_.serviceManagement.jobBless(kSMDomainSystemLaunchd, std::string(HelperLabel), authorization, error)) {
+      platform_.serviceManagement.jobBless(kSMDomainSystemLaunchd, std::string(HelperLabel), authorization,
+                                           error)) {
     // The next message opens a connection to the helper just blessed.
     if (currentHelperConnection) currentHelperConnection->invalidate();
     currentHelperConnection.reset();

@@ -33,7 +33,8 @@ class FakeAuthorizationServices final : public AuthorizationServices {
 
   OSStatus authorizationCreate(const AuthorizationItemSet* rights, const AuthorizationItemSet* environment,
                                AuthorizationFlags flags, AuthorizationRef* outAuthorization) override {
-    createCalls.push_back(CreateCall{rights ? std::optional(*rights) : std::nullopt, environment != nullptr, flags});
+    createCalls.push_back(
+        CreateCall{rights ? std::optional(*rights) : std::nullopt, environment != nullptr, flags});
     CreateResult result = createResult;
     if (!scriptedCreates.empty()) {
       result = scriptedCreates.front();
@@ -81,7 +82,8 @@ class FakeAuthorizationServices final : public AuthorizationServices {
   OSStatus authorizationRightSet(AuthorizationRef authorization, const std::string& rightName,
                                  const PropertyValue& rule, const std::string& description) override {
     writes.push_back(RightWrite{authorization, rightName, rule, description});
-    if (const auto failing = failingWrites.find(rightName); failing != failingWrites.end()) return failing->second;
+    if (const auto failing = failingWrites.find(rightName); failing != failingWrites.end())
+      return failing->second;
     if (const auto* ruleName = rule.get<std::string>()) {
       database[rightName] = PropertyDictionary{{"class", "rule"}, {"rule", PropertyArray{*ruleName}}};
     } else {

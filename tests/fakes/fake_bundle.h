@@ -13,7 +13,9 @@ namespace brannic::testing {
 class FakeBundle final : public Bundle {
  public:
   std::string bundleURL() override { return url; }
-  std::optional<std::string> urlForResource(std::string_view, std::string_view) override { return std::nullopt; }
+  std::optional<std::string> urlForResource(std::string_view, std::string_view) override {
+    return std::nullopt;
+  }
   std::optional<PropertyValue> copyInfoDictionaryForURL(const std::string& infoURL) override {
     infoRequests.push_back(infoURL);
     const auto found = infoDictionaries.find(infoURL);

@@ -27,7 +27,7 @@ class FakeServiceManagement final : public ServiceManagement {
   }
 
   bool blesses = true;
-  std::optional<PlatformError> error;  // given back when the blessing fails
+  std::optional<PlatformError> error;   // given back when the blessing fails
   std::function<void()> whileBlessing;  // the moment the call blocks the main thread
   std::vector<BlessCall> calls;
 };

@@ -123,7 +123,8 @@ class FakeXpcProxy final : public XpcRemoteProxy {
       : connection_(std::move(connection)), conforms_(conforms), errorHandler_(std::move(errorHandler)) {}
 
   bool conformsToProtocol(const std::string& protocolName) const override {
-    return conforms_ && connection_->remoteInterface && connection_->remoteInterface->protocolName == protocolName;
+    return conforms_ && connection_->remoteInterface &&
+           connection_->remoteInterface->protocolName == protocolName;
   }
   // Only messages that the remote interface declares, with the declared
   // argument classes and a reply block exactly when one is declared, are
@@ -160,7 +161,8 @@ inline std::shared_ptr<XpcRemoteProxy> FakeXpcConnection::remoteObjectProxyWithE
     std::function<void(const PlatformError&)> handler) {
   calls.push_back("remoteObjectProxyWithErrorHandler");
   if (proxies == FakeProxyKind::absent) return nullptr;
-  return std::make_shared<FakeXpcProxy>(shared_from_this(), proxies == FakeProxyKind::conforming, std::move(handler));
+  return std::make_shared<FakeXpcProxy>(shared_from_this(), proxies == FakeProxyKind::conforming,
+                                        std::move(handler));
 }
 
 class FakeXpcConnections final : public XpcConnections {
@@ -183,7 +185,7 @@ class FakeXpcConnections final : public XpcConnections {
     return out;
   }
 
-  bool refuse = false;                               // no connection object can be made
+  bool refuse = false;                                // no connection object can be made
   FakeProxyKind proxies = FakeProxyKind::conforming;  // for connections made from now on
   int requests = 0;
   std::vector<std::shared_ptr<FakeXpcConnection>> connections;

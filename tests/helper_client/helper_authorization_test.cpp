@@ -21,7 +21,9 @@ HelperAuthorizationRight customRow(std::string name, PropertyDictionary rule) {
 HelperAuthorizationRight constantRow(std::string name, std::string rule) {
   return {"cmd:", std::move(name), "prompt", std::nullopt, std::move(rule)};
 }
-HelperAuthorizationRight bareRow(std::string name) { return {"cmd:", std::move(name), "prompt", std::nullopt, std::nullopt}; }
+HelperAuthorizationRight bareRow(std::string name) {
+  return {"cmd:", std::move(name), "prompt", std::nullopt, std::nullopt};
+}
 
 TEST(HelperAuthorizationTable, HoldsTheOneRightForTheAuthorizedRequest) {
   const auto& rights = HelperAuthorization::authorizationRights();
@@ -69,19 +71,22 @@ INSTANTIATE_TEST_SUITE_P(
         NeedsUpdateCase{"keys not all text", PropertyValue{OpaqueValue{"NSDictionary"}}, kAppRow, true},
         NeedsUpdateCase{"nothing stored", std::nullopt, kAppRow, true},
         NeedsUpdateCase{"row rule empty", PropertyDictionary{{"version", 1}}, customRow("r", {}), true},
-        NeedsUpdateCase{"row version as text", PropertyDictionary{{"version", 1}}, customRow("r", {{"version", "1"}}),
-                        true},
+        NeedsUpdateCase{"row version as text", PropertyDictionary{{"version", 1}},
+                        customRow("r", {{"version", "1"}}), true},
         NeedsUpdateCase{"custom rule wins over constant", PropertyDictionary{{"rule", PropertyArray{"x"}}},
-                        HelperAuthorizationRight{"c:", "r", "p", PropertyDictionary{{"version", 1}}, "x"}, true},
+                        HelperAuthorizationRight{"c:", "r", "p", PropertyDictionary{{"version", 1}}, "x"},
+                        true},
         // Constant rule: only the one-element list holding it is current.
-        NeedsUpdateCase{"same rule list", PropertyDictionary{{"rule", PropertyArray{"authenticate-admin"}}}, kAdminRow,
-                        false},
+        NeedsUpdateCase{"same rule list", PropertyDictionary{{"rule", PropertyArray{"authenticate-admin"}}},
+                        kAdminRow, false},
         NeedsUpdateCase{"longer rule list",
-                        PropertyDictionary{{"rule", PropertyArray{"authenticate-admin", "allow"}}}, kAdminRow, true},
+                        PropertyDictionary{{"rule", PropertyArray{"authenticate-admin", "allow"}}}, kAdminRow,
+                        true},
         NeedsUpdateCase{"empty rule list", PropertyDictionary{{"rule", PropertyArray{}}}, kAdminRow, true},
         NeedsUpdateCase{"other rule", PropertyDictionary{{"rule", PropertyArray{"allow"}}}, kAdminRow, true},
         NeedsUpdateCase{"rule as text", PropertyDictionary{{"rule", "authenticate-admin"}}, kAdminRow, true},
-        NeedsUpdateCase{"rule list not text", PropertyDictionary{{"rule", PropertyArray{1}}}, kAdminRow, true},
+        NeedsUpdateCase{"rule list not text", PropertyDictionary{{"rule", PropertyArray{1}}}, kAdminRow,
+                        true},
         NeedsUpdateCase{"no rule key", PropertyDictionary{{"version", 1}}, kAdminRow, true},
         NeedsUpdateCase{"nothing stored for constant", std::nullopt, kAdminRow, true},
         // Neither rule: always written.
@@ -141,8 +146,12 @@ TEST_F(UpdateAuthorizationRights, LogsOneLineWhenTheLastCallForARowFails) {
       {"read and write fail",
        errAuthorizationInternal,
        errAuthorizationInternal,
-       {"AuthorizationRightSet or Get failed with error: Optional(An unrecognized internal error occurred.)"}},
-      {"write fails without a system message", noErr, -12345, {"AuthorizationRightSet or Get failed with error: nil"}},
+       {"AuthorizationRightSet or Get failed with error: Optional(An unrecognized internal error "
+        "occurred.)"}},
+      {"write fails without a system message",
+       noErr,
+       -12345,
+       {"AuthorizationRightSet or Get failed with error: nil"}},
   };
   for (const auto& c : cases) {
     FakeAuthorizationServices fresh;
@@ -161,7 +170,8 @@ TEST_F(UpdateAuthorizationRights, AFailingRowDoesNotStopTheNextOne) {
   ASSERT_EQ(services.writes.size(), 2u);
   EXPECT_EQ(services.writes[1].name, "second");
   EXPECT_EQ(systemLog.lines,
-            std::vector<std::string>{"AuthorizationRightSet or Get failed with error: Optional(The authorization was denied.)"});
+            std::vector<std::string>{
+                "AuthorizationRightSet or Get failed with error: Optional(The authorization was denied.)"});
   EXPECT_TRUE(services.database.contains("second"));
 }
 
@@ -222,7 +232,8 @@ TEST(MakeAuthorizationRef, PassesItsArgumentsAndReportsTheOutcome) {
   FakeAuthorizationServices services;
   const AuthorizationItemSet rights{{"some.right", {}, 0}};
   const AuthorizationItemSet environment{};
-  const AuthorizationRef made = HelperAuthorization::makeAuthorizationRef(services, &rights, &environment, 0x13);
+  const AuthorizationRef made =
+      HelperAuthorization::makeAuthorizationRef(services, &rights, &environment, 0x13);
   EXPECT_EQ(made, services.reference(0));
   ASSERT_EQ(services.createCalls.size(), 1u);
   ASSERT_TRUE(services.createCalls[0].rights.has_value());

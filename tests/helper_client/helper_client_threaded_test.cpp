@@ -38,8 +38,9 @@ TEST(HelperClientThreads, HandlersOnTheConnectionsThreadOnlyHandWorkToTheMainQue
 
   auto lines = world.log();
   std::sort(lines.begin(), lines.end());
-  EXPECT_EQ(lines, (std::vector<std::string>{"Command exit code: 0", "Command exit code: 0", "Command exit code: 3",
-                                             "Helper connection was closed with error: invalidated", "from helper"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "Command exit code: 0", "Command exit code: 0", "Command exit code: 3",
+                       "Helper connection was closed with error: invalidated", "from helper"}));
   ASSERT_TRUE(world.delegate->currentHelperAuthData().has_value());
   EXPECT_EQ(*world.delegate->currentHelperAuthData(), *connection.message(0).authData());
   EXPECT_EQ(world.cachedField.writes, std::vector<std::string>{"Yes"});

@@ -31,14 +31,18 @@ TEST_F(HelperCommand, CheckBoxesChooseTheRequestAndWhetherItsDataIsCached) {
   const Case cases[] = {
       {"plain, refusal code is just a number", NSControlStateValueOff, NSControlStateValueOn, 503340,
        "Command exit code: 503340", false},
-      {"mixed box sends plain", NSControlStateValueMixed, NSControlStateValueOn, 0, "Command exit code: 0", false},
-      {"authorized and cached", NSControlStateValueOn, NSControlStateValueOn, 0, "Command exit code: 0", true},
-      {"authorized, negative code cached", NSControlStateValueOn, NSControlStateValueOn, -1, "Command exit code: -1",
-       true},
-      {"authorized, cache box off", NSControlStateValueOn, NSControlStateValueOff, 0, "Command exit code: 0", false},
-      {"authorized, cache box mixed", NSControlStateValueOn, NSControlStateValueMixed, 7, "Command exit code: 7",
+      {"mixed box sends plain", NSControlStateValueMixed, NSControlStateValueOn, 0, "Command exit code: 0",
        false},
-      {"authorized and refused", NSControlStateValueOn, NSControlStateValueOn, 503340, "Authentication Failed", false},
+      {"authorized and cached", NSControlStateValueOn, NSControlStateValueOn, 0, "Command exit code: 0",
+       true},
+      {"authorized, negative code cached", NSControlStateValueOn, NSControlStateValueOn, -1,
+       "Command exit code: -1", true},
+      {"authorized, cache box off", NSControlStateValueOn, NSControlStateValueOff, 0, "Command exit code: 0",
+       false},
+      {"authorized, cache box mixed", NSControlStateValueOn, NSControlStateValueMixed, 7,
+       "Command exit code: 7", false},
+      {"authorized and refused", NSControlStateValueOn, NSControlStateValueOn, 503340,
+       "Authentication Failed", false},
   };
   for (const auto& c : cases) {
     HelperClientWorld fresh;
@@ -62,7 +66,8 @@ TEST_F(HelperCommand, CheckBoxesChooseTheRequestAndWhetherItsDataIsCached) {
       ASSERT_EQ(fresh.authorization.externalFormCalls.size(), 1u);
       EXPECT_TRUE(fresh.authorization.externalFormCalls[0].areaWasZeroed);
     }
-    EXPECT_FALSE(fresh.delegate->currentHelperAuthData().has_value()) << c.what << ": cached before the reply";
+    EXPECT_FALSE(fresh.delegate->currentHelperAuthData().has_value())
+        << c.what << ": cached before the reply";
 
     fresh.xpc.last().reply(0, XpcValue{c.reply});
     EXPECT_EQ(fresh.log(), std::vector<std::string>{c.line}) << c.what;
@@ -70,7 +75,8 @@ TEST_F(HelperCommand, CheckBoxesChooseTheRequestAndWhetherItsDataIsCached) {
     if (c.cached) {
       EXPECT_EQ(*fresh.delegate->currentHelperAuthData(), *data) << c.what;
     }
-    EXPECT_EQ(fresh.cachedField.writes, c.cached ? std::vector<std::string>{"Yes"} : std::vector<std::string>{})
+    EXPECT_EQ(fresh.cachedField.writes,
+              c.cached ? std::vector<std::string>{"Yes"} : std::vector<std::string>{})
         << c.what;
     EXPECT_EQ(fresh.destroyButton.enabled, c.cached) << c.what;
   }
@@ -80,7 +86,8 @@ TEST_F(HelperCommand, CachedDataIsSentAgainEvenAfterARefusal) {
   requireBox.stateValue = NSControlStateValueOn;
   cacheBox.stateValue = NSControlStateValueOn;
   std::vector<KeyValue> notified;
-  delegate->addObserverForKey("currentHelperAuthData", [&](const KeyValue& value) { notified.push_back(value); });
+  delegate->addObserverForKey("currentHelperAuthData",
+                              [&](const KeyValue& value) { notified.push_back(value); });
 
   delegate->runHelperCommand("1");
   xpc.last().reply(0, XpcValue{std::int64_t{0}});
@@ -117,7 +124,8 @@ TEST_F(HelperCommand, TheCacheBoxIsReadWhenTheReplyIsHandled) {
     // waits for the main queue.
     fresh.cacheBox.stateValue = c.atReply;
     fresh.runMainQueue();
-    EXPECT_EQ(fresh.delegate->currentHelperAuthData().has_value(), c.cached) << c.atSend << " -> " << c.atReply;
+    EXPECT_EQ(fresh.delegate->currentHelperAuthData().has_value(), c.cached)
+        << c.atSend << " -> " << c.atReply;
   }
 }
 
@@ -156,13 +164,25 @@ TEST_F(HelperCommand, SendsNothingWhenNoAuthorizationDataCanBeMade) {
     std::string line;
   };
   const Case cases[] = {
-      {"create fails", {errAuthorizationInternal, false}, noErr, HelperCommandOutcome::authorizationError,
+      {"create fails",
+       {errAuthorizationInternal, false},
+       noErr,
+       HelperCommandOutcome::authorizationError,
        "Command failed with error: message(\"Optional(An unrecognized internal error occurred.)\")"},
-      {"create fails without a system message", {-4242, false}, noErr, HelperCommandOutcome::authorizationError,
+      {"create fails without a system message",
+       {-4242, false},
+       noErr,
+       HelperCommandOutcome::authorizationError,
        "Command failed with error: message(\"nil\")"},
-      {"create gives no reference", {noErr, false}, noErr, HelperCommandOutcome::noAuthorizationData,
+      {"create gives no reference",
+       {noErr, false},
+       noErr,
+       HelperCommandOutcome::noAuthorizationData,
        "Failed to get the empty authorization external form"},
-      {"external form fails", {noErr, true}, errAuthorizationDenied, HelperCommandOutcome::authorizationError,
+      {"external form fails",
+       {noErr, true},
+       errAuthorizationDenied,
+       HelperCommandOutcome::authorizationError,
        "Command failed with error: message(\"Optional(The authorization was denied.)\")"},
   };
   for (const auto& c : cases) {

@@ -10,7 +10,8 @@ const std::string kVersion(HelperVersion);
 constexpr const char* kGetVersion = "getVersionWithCompletion:";
 
 PropertyValue infoWithVersion(PropertyValue version) {
-  return PropertyDictionary{{"CFBundleIdentifier", std::string(HelperLabel)}, {"CFBundleShortVersionString", version}};
+  return PropertyDictionary{{"CFBundleIdentifier", std::string(HelperLabel)},
+                            {"CFBundleShortVersionString", version}};
 }
 
 class HelperInstallation : public HelperClientTest {
@@ -35,7 +36,8 @@ TEST_F(HelperInstallation, TheRightIsRegisteredBeforeTheHelperIsContacted) {
   serviceManagement.whileBlessing = [&] { EXPECT_EQ(authorization.writes.size(), 1u); };
   launch();
   ASSERT_EQ(authorization.writes.size(), 1u);
-  EXPECT_EQ(authorization.writes[0].name, std::string(HelperLabel) + ".runCommandLsWithPath:authData:completion:");
+  EXPECT_EQ(authorization.writes[0].name,
+            std::string(HelperLabel) + ".runCommandLsWithPath:authData:completion:");
 }
 
 // The version check alone: the blessing is refused so it writes "No" and
@@ -52,12 +54,14 @@ TEST(HelperVersionCheck, ReportsWhetherTheRunningHelperHasTheBundlesVersion) {
   };
   const Case cases[] = {
       {"no information dictionary", std::nullopt, Answer::none, XpcNil{}, false},
-      {"information not a dictionary", PropertyValue{OpaqueValue{"NSDictionary"}}, Answer::none, XpcNil{}, false},
-      {"no version key", PropertyDictionary{{"CFBundleIdentifier", std::string(HelperLabel)}}, Answer::none, XpcNil{},
+      {"information not a dictionary", PropertyValue{OpaqueValue{"NSDictionary"}}, Answer::none, XpcNil{},
        false},
+      {"no version key", PropertyDictionary{{"CFBundleIdentifier", std::string(HelperLabel)}}, Answer::none,
+       XpcNil{}, false},
       {"version not text", infoWithVersion(1), Answer::none, XpcNil{}, false},
       {"same version", infoWithVersion(kVersion), Answer::version, XpcValue{kVersion}, true},
-      {"same value, other form", infoWithVersion("1.0.0"), Answer::version, XpcValue{std::string("1.0")}, false},
+      {"same value, other form", infoWithVersion("1.0.0"), Answer::version, XpcValue{std::string("1.0")},
+       false},
       {"other version", infoWithVersion(kVersion), Answer::version, XpcValue{std::string("0.9")}, false},
       {"version reply without a string", infoWithVersion(kVersion), Answer::version, XpcNil{}, false},
       {"connection fails", infoWithVersion(kVersion), Answer::failure, XpcNil{}, false},
@@ -88,7 +92,8 @@ TEST(HelperVersionCheck, ReportsWhetherTheRunningHelperHasTheBundlesVersion) {
     EXPECT_EQ(world.delegate->helperIsInstalled(), c.installed) << c.what;
     EXPECT_EQ(world.runButton.isEnabled(), c.installed) << c.what;
     const bool loggedConnectionError =
-        std::find(lines.begin(), lines.end(), "Helper connection was closed with error: no such service") != lines.end();
+        std::find(lines.begin(), lines.end(), "Helper connection was closed with error: no such service") !=
+        lines.end();
     EXPECT_EQ(loggedConnectionError, c.answer == Answer::failure) << c.what;
   }
 }
@@ -107,18 +112,42 @@ TEST(HelperInstallStep, ShowsEveryOutcomeOfTheBlessing) {
     std::vector<std::string> fieldWrites;
   };
   const Case cases[] = {
-      {"prompt cancelled", {errAuthorizationCanceled, false}, true, std::nullopt, false,
-       {"Failed to install helper with error: message(\"Optional(The authorization was canceled by the user.)\")"},
+      {"prompt cancelled",
+       {errAuthorizationCanceled, false},
+       true,
+       std::nullopt,
+       false,
+       {"Failed to install helper with error: message(\"Optional(The authorization was canceled by the "
+        "user.)\")"},
        {"No"}},
-      {"prompt refused", {errAuthorizationDenied, false}, true, std::nullopt, false,
+      {"prompt refused",
+       {errAuthorizationDenied, false},
+       true,
+       std::nullopt,
+       false,
        {"Failed to install helper with error: message(\"Optional(The authorization was denied.)\")"},
        {"No"}},
-      {"blessing fails with an error", {noErr, true}, false, blessError, true,
-       {"Failed to install helper with error: " + blessError.description}, {"No"}},
-      {"blessing fails without an error", {noErr, true}, false, std::nullopt, true,
-       {"Failed install helper with unknown error."}, {"No", "No"}},
-      {"no authorization reference", {noErr, false}, true, std::nullopt, false,
-       {"Failed install helper with unknown error."}, {"No", "No"}},
+      {"blessing fails with an error",
+       {noErr, true},
+       false,
+       blessError,
+       true,
+       {"Failed to install helper with error: " + blessError.description},
+       {"No"}},
+      {"blessing fails without an error",
+       {noErr, true},
+       false,
+       std::nullopt,
+       true,
+       {"Failed install helper with unknown error."},
+       {"No", "No"}},
+      {"no authorization reference",
+       {noErr, false},
+       true,
+       std::nullopt,
+       false,
+       {"Failed install helper with unknown error."},
+       {"No", "No"}},
       {"blessed", {noErr, true}, true, std::nullopt, true, {"Helper installed successfully."}, {"Yes"}},
   };
   for (const auto& c : cases) {
