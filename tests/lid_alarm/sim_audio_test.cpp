@@ -210,7 +210,7 @@ TEST_P(LooksLikeMp3Test, ChecksTagAndFrameHeader) { EXPECT_EQ(looksLikeMp3(GetPa
 
 // An ID3v2.3 tag with 5 bytes of body, followed by `after`.
 std::string tagged(const std::string& after, char flags = 0) {
-  return "ID3\x03\x00"s + flags + "\x00\x00\x00\x05" + "abcde" + after;
+  return "ID3\x03\x00"s + flags + "\x00\x00\x00\x05"s + "abcde" + after;
 }
 const std::string kMpeg1Frame = "\xFF\xFB\x90\x64"s;  // MPEG-1 Layer III, 128 kbit/s, 44.1 kHz
 const std::string kMpeg2Frame = "\xFF\xF3\x40\xC4"s;  // MPEG-2 Layer III, as the shipped sound
@@ -220,7 +220,7 @@ const Mp3Case kMp3Cases[] = {
     {"Mpeg2Frame", kMpeg2Frame, true},
     {"Mpeg25Frame", "\xFF\xE3\x40\xC4"s, true},
     {"TaggedFrame", tagged(kMpeg1Frame), true},
-    {"Id3v24WithFooter", "ID3\x04\x00\x10\x00\x00\x00\x01" "x" + std::string(10, 'F') + kMpeg1Frame, true},
+    {"Id3v24WithFooter", "ID3\x04\x00\x10\x00\x00\x00\x01"s + "x" + std::string(10, 'F') + kMpeg1Frame, true},
     {"Empty", "", false},
     {"ShortFrame", "\xFF\xFB\x90", false},
     {"Text", "This is not a sound\n", false},
@@ -233,8 +233,8 @@ const Mp3Case kMp3Cases[] = {
     {"ReservedEmphasis", "\xFF\xFB\x90\x66"s, false},
     {"TagWithoutAudio", tagged(""), false},
     {"TagFollowedByText", tagged("text"), false},
-    {"TagWithBadSize", "ID3\x03\x00\x00\x00\x00\x80\x05" "abcde" + kMpeg1Frame, false},
-    {"TagOfUnknownVersion", "ID3\x09\x00\x00\x00\x00\x00\x05" "abcde" + kMpeg1Frame, false},
+    {"TagWithBadSize", "ID3\x03\x00\x00\x00\x00\x80\x05"s + "abcde" + kMpeg1Frame, false},
+    {"TagOfUnknownVersion", "ID3\x09\x00\x00\x00\x00\x00\x05"s + "abcde" + kMpeg1Frame, false},
     {"WaveFile", "RIFF\x24\x00\x00\x00WAVEfmt "s, false},
 };
 
