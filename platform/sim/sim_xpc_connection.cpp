@@ -114,8 +114,10 @@ class SimXpcConnection::Core {
       anySent_ = true;
       resumed = resumed_;
     }
-    if (resumed) connectOnce();
+    // Queued before the connection is made, so that a failed lookup ends
+    // this message before the invalidation handler runs.
     post([this, replyId, message] { queueMessage(replyId, std::move(*message)); });
+    if (resumed) connectOnce();
   }
 
   void invalidate() {
@@ -502,9 +504,9 @@ std::shared_ptr<SimXpcConnection> SimXpcConnection::accepted(OwnedFd socket, con
 SimXpcConnection::SimXpcConnection(Private, std::shared_ptr<Core> core) : core_(std::move(core)) {}
 
 SimXpcConnection::~SimXpcConnection() {
-  startQueue();
   core_->invalidate();
   core_->requestStop();
+  startQueue();
   // The last reference may go on the connection's own queue (a handler
   // that held it); the queue then finishes by itself.
   if (queue_.get_id() == std::this_thread::get_id()) {
@@ -538,8 +540,9 @@ void SimXpcConnection::resume() {
 }
 
 void SimXpcConnection::invalidate() {
-  startQueue();
+  // Queued first: a queue started here must not read from the socket.
   core_->invalidate();
+  startQueue();
 }
 
 std::shared_ptr<XpcRemoteProxy> SimXpcConnection::remoteObjectProxyWithErrorHandler(ErrorHandler handler) {
