@@ -53,11 +53,12 @@ void ExternalWork::end() {
   shared_.reset();
 }
 
-// A repeating timer. Its n-th firing is due at start + n * interval, so
-// repeated firings do not drift.
+// A repeating timer. Its n-th firing is due at start + n * interval, in
+// whole nanoseconds, so repeated firings neither drift nor miss a due time
+// that a wait of the same length reaches.
 class SimRunLoop::SimTimer final : public Timer {
  public:
-  SimTimer(double interval, double start, std::uint64_t sequence, std::function<void(Timer&)> block)
+  SimTimer(Nanoseconds interval, Nanoseconds start, std::uint64_t sequence, std::function<void(Timer&)> block)
       : interval_(interval), start_(start), sequence_(sequence), block_(std::move(block)) {}
 
   void invalidate() override {
@@ -68,17 +69,14 @@ class SimRunLoop::SimTimer final : public Timer {
   }
   bool isValid() const override { return valid_; }
 
-  double due() const { return start_ + interval_ * static_cast<double>(firings_ + 1); }
+  Nanoseconds due() const { return start_ + interval_ * static_cast<Nanoseconds>(firings_ + 1); }
   std::uint64_t sequence() const { return sequence_; }
 
   // Runs the block once. On the real clock a late loop skips the firings it
   // missed: the next one is the first due after `now`.
-  void fire(double now) {
+  void fire(Nanoseconds now) {
     ++firings_;
-    if (due() <= now) {
-      firings_ = std::max(firings_, static_cast<std::uint64_t>(std::floor((now - start_) / interval_)));
-      while (due() <= now) ++firings_;
-    }
+    if (due() <= now) firings_ = static_cast<std::uint64_t>((now - start_) / interval_);
     firing_ = true;
     block_(*this);
     firing_ = false;
@@ -86,8 +84,8 @@ class SimRunLoop::SimTimer final : public Timer {
   }
 
  private:
-  double interval_;
-  double start_;
+  Nanoseconds interval_;
+  Nanoseconds start_;
   std::uint64_t sequence_;
   std::uint64_t firings_ = 0;
   std::function<void(Timer&)> block_;
@@ -153,7 +151,9 @@ void SimRunLoop::reapFinishedWorkers() {
 std::shared_ptr<Timer> SimRunLoop::scheduleRepeatingTimer(double interval,
                                                           std::function<void(Timer&)> block) {
   if (!(interval >= kMinimumTimerInterval)) interval = kMinimumTimerInterval;  // also catches NaN
-  auto timer = std::make_shared<SimTimer>(interval, now(), nextTimerSequence_++, std::move(block));
+  if (interval > kLongestTimerInterval) interval = kLongestTimerInterval;
+  auto timer = std::make_shared<SimTimer>(toNanoseconds(interval), nowNanoseconds(), nextTimerSequence_++,
+                                          std::move(block));
   timers_.push_back(timer);
   return timer;
 }
@@ -163,9 +163,16 @@ void SimRunLoop::sleepForTimeInterval(double seconds) {
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
-double SimRunLoop::now() const {
+double SimRunLoop::now() const { return static_cast<double>(nowNanoseconds()) / 1e9; }
+
+SimRunLoop::Nanoseconds SimRunLoop::nowNanoseconds() const {
   if (clock_ == ClockKind::virtualClock) return virtualNow_;
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start_)
+      .count();
+}
+
+SimRunLoop::Nanoseconds SimRunLoop::toNanoseconds(double seconds) {
+  return static_cast<Nanoseconds>(std::llround(seconds * 1e9));
 }
 
 bool SimRunLoop::runOneQueued() {
@@ -192,7 +199,7 @@ std::shared_ptr<SimRunLoop::SimTimer> SimRunLoop::nextTimer() {
   return first;
 }
 
-std::shared_ptr<SimRunLoop::SimTimer> SimRunLoop::dueTimer(double limit) {
+std::shared_ptr<SimRunLoop::SimTimer> SimRunLoop::dueTimer(Nanoseconds limit) {
   auto first = nextTimer();
   if (!first || first->due() > limit) return nullptr;
   return first;
@@ -201,14 +208,14 @@ std::shared_ptr<SimRunLoop::SimTimer> SimRunLoop::dueTimer(double limit) {
 void SimRunLoop::fire(const std::shared_ptr<SimTimer>& timer) {
   // `timer` keeps the timer alive while its block runs, even if the block
   // invalidates it and the application lets go of it.
-  timer->fire(now());
+  timer->fire(nowNanoseconds());
 }
 
 void SimRunLoop::runUntilIdle() {
   for (;;) {
     if (runOneQueued()) continue;
     if (clock_ == ClockKind::realClock) {
-      if (auto timer = dueTimer(now())) {
+      if (auto timer = dueTimer(nowNanoseconds())) {
         fire(timer);
         continue;
       }
@@ -219,6 +226,7 @@ void SimRunLoop::runUntilIdle() {
 
 void SimRunLoop::advance(double seconds, const std::function<void()>& betweenSteps) {
   if (!(seconds > 0)) seconds = 0;
+  if (seconds > kLongestAdvance) seconds = kLongestAdvance;
   if (clock_ == ClockKind::realClock) {
     runUntil([] { return false; }, now() + seconds);
     return;
@@ -230,7 +238,7 @@ void SimRunLoop::advance(double seconds, const std::function<void()>& betweenSte
       runUntilIdle();
     }
   };
-  const double target = virtualNow_ + seconds;
+  const Nanoseconds target = virtualNow_ + toNanoseconds(seconds);
   for (;;) {
     catchUp();
     auto timer = dueTimer(target);
@@ -238,33 +246,32 @@ void SimRunLoop::advance(double seconds, const std::function<void()>& betweenSte
     virtualNow_ = std::max(virtualNow_, timer->due());
     fire(timer);
   }
+  // Everything that was due ran, and the work it left behind too.
   virtualNow_ = target;
-  catchUp();
 }
 
 void SimRunLoop::runUntil(const std::function<bool()>& stop, std::optional<double> deadline) {
   const bool timersRun = clock_ == ClockKind::realClock;
-  if (!timersRun) deadline.reset();
+  std::optional<Nanoseconds> end;
+  if (timersRun && deadline) end = toNanoseconds(std::min(*deadline, now() + kLongestAdvance));
   while (!stop()) {
     if (runOneQueued()) continue;
-    std::optional<double> wakeAt;
+    std::optional<Nanoseconds> wakeAt;
     if (timersRun) {
       if (auto timer = nextTimer()) {
-        if (timer->due() <= now()) {
+        if (timer->due() <= nowNanoseconds()) {
           fire(timer);
           continue;
         }
         wakeAt = timer->due();
       }
     }
-    if (deadline && now() >= *deadline) return;
-    if (deadline) wakeAt = std::min(wakeAt.value_or(*deadline), *deadline);
+    if (end && nowNanoseconds() >= *end) return;
+    if (end) wakeAt = std::min(wakeAt.value_or(*end), *end);
     std::unique_lock lock(shared_->mutex);
     if (shared_->queue.empty() && !shared_->woken) {
       if (wakeAt) {
-        const auto at = start_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                     std::chrono::duration<double>(*wakeAt));
-        shared_->changed.wait_until(lock, at);
+        shared_->changed.wait_until(lock, start_ + std::chrono::nanoseconds(*wakeAt));
       } else {
         shared_->changed.wait(lock);
       }

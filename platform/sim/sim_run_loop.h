@@ -53,8 +53,11 @@ class ExternalWork {
 class SimRunLoop final : public RunLoop {
  public:
   // Timers are never scheduled more often than this (as the platform clamps
-  // shorter intervals).
+  // shorter intervals), nor less often than the longest interval.
   static constexpr double kMinimumTimerInterval = 0.0001;
+  static constexpr double kLongestTimerInterval = 1e6;
+  // The longest time one advance() lets pass (a longer one is cut short).
+  static constexpr double kLongestAdvance = 1e6;
 
   explicit SimRunLoop(ClockKind clock);
   // Waits for global-queue blocks still running.
@@ -79,9 +82,9 @@ class SimRunLoop final : public RunLoop {
   // fire too.
   void runUntilIdle();
   // Lets `seconds` pass. Virtual clock: due timers fire in order of due
-  // time (ties in scheduling order); before each firing and at the end,
-  // `betweenSteps` runs (by default runUntilIdle; the simulator settles
-  // there, so that work on other threads takes no virtual time). Real
+  // time (ties in scheduling order); `betweenSteps` runs first and after
+  // each firing (by default runUntilIdle; the simulator settles there, so
+  // that work on other threads takes no virtual time). Real
   // clock: serves the loop for that long. REQUIRES: seconds >= 0.
   void advance(double seconds, const std::function<void()>& betweenSteps = nullptr);
   // Serves the loop until `stop` returns true or, when given, the clock
@@ -108,19 +111,24 @@ class SimRunLoop final : public RunLoop {
  private:
   class SimTimer;
   using TimePoint = std::chrono::steady_clock::time_point;
+  // Time inside the loop: whole nanoseconds since the loop was created.
+  using Nanoseconds = std::int64_t;
+
+  Nanoseconds nowNanoseconds() const;
+  static Nanoseconds toNanoseconds(double seconds);
 
   void post(Block block);
   bool runOneQueued();
   // The valid timer due first at or before `limit`, or null. Drops
   // invalidated timers.
-  std::shared_ptr<SimTimer> dueTimer(double limit);
+  std::shared_ptr<SimTimer> dueTimer(Nanoseconds limit);
   std::shared_ptr<SimTimer> nextTimer();
   void fire(const std::shared_ptr<SimTimer>& timer);
   void reapFinishedWorkers();
 
   ClockKind clock_;
   TimePoint start_;
-  double virtualNow_ = 0;
+  Nanoseconds virtualNow_ = 0;
   std::shared_ptr<RunLoopShared> shared_;
   std::vector<std::shared_ptr<SimTimer>> timers_;  // main thread only
   std::uint64_t nextTimerSequence_ = 0;
