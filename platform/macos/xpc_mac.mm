@@ -1,0 +1,246 @@
+#include "platform/macos/xpc_mac.h"
+
+#import <Foundation/Foundation.h>
+
+#include "helper_client/helper_protocol.h"
+#include "platform/macos/foundation_bridge_mac.h"
+#import "platform/macos/helper_protocols_mac.h"
+#include "platform/macos/xpc_connection_mac.h"
+
+static_assert(brannic::NSXPCConnectionPrivileged == NSXPCConnectionPrivileged);
+
+namespace brannic::mac {
+
+namespace {
+
+Protocol* protocolNamed(const std::string& name) {
+  if (name == "HelperProtocol") return @protocol(HelperProtocol);
+  if (name == "AppProtocol") return @protocol(AppProtocol);
+  return nil;
+}
+
+NSXPCInterface* toNSXPCInterface(const XpcInterface& interface) {
+  Protocol* protocol = protocolNamed(interface.protocolName);
+  return protocol != nil ? [NSXPCInterface interfaceWithProtocol:protocol] : nil;
+}
+
+// A nil object arrives as XpcNil; the receiver decides what that means.
+XpcValue stringValue(NSString* text) { return text != nil ? XpcValue{toStdString(text)} : XpcValue{XpcNil{}}; }
+XpcValue dataValue(NSData* data) { return data != nil ? XpcValue{toBytes(data)} : XpcValue{XpcNil{}}; }
+XpcValue numberValue(NSNumber* number) {
+  return number != nil ? XpcValue{static_cast<std::int64_t>(number.longLongValue)} : XpcValue{XpcNil{}};
+}
+
+NSString* stringObject(const XpcValue& value) {
+  const auto* text = std::get_if<std::string>(&value);
+  return text != nullptr ? toNSString(*text) : nil;
+}
+NSData* dataObject(const XpcValue& value) {
+  const auto* data = std::get_if<XpcData>(&value);
+  return data != nullptr ? toNSData(*data) : nil;
+}
+NSNumber* numberObject(const XpcValue& value) {
+  const auto* number = std::get_if<std::int64_t>(&value);
+  return number != nullptr ? [NSNumber numberWithLongLong:*number] : nil;
+}
+
+bool isOfClass(const XpcValue& value, XpcClass declared) {
+  if (std::holds_alternative<XpcNil>(value)) return true;
+  switch (declared) {
+    case XpcClass::string:
+      return std::holds_alternative<std::string>(value);
+    case XpcClass::data:
+      return std::holds_alternative<XpcData>(value);
+    case XpcClass::number:
+      return std::holds_alternative<std::int64_t>(value);
+  }
+  return false;
+}
+
+// Why `method` cannot carry these arguments and this reply, or null.
+const char* mismatch(const XpcMethod* method, const std::vector<XpcValue>& arguments, bool hasReply) {
+  if (method == nullptr) return "is not declared by the remote interface";
+  if (arguments.size() != method->argumentClasses.size()) return "has the wrong number of arguments";
+  for (std::size_t i = 0; i < arguments.size(); ++i)
+    if (!isOfClass(arguments[i], method->argumentClasses[i])) return "has an argument of a class it does not declare";
+  if (hasReply != method->replyClass.has_value()) return "has a reply block the declaration does not match";
+  return nullptr;
+}
+
+class MacRemoteProxy final : public XpcRemoteProxy {
+ public:
+  MacRemoteProxy(id proxy, XpcInterface remoteInterface, std::function<void(const PlatformError&)> errorHandler)
+      : proxy_(proxy), remoteInterface_(std::move(remoteInterface)), errorHandler_(std::move(errorHandler)) {}
+
+  bool conformsToProtocol(const std::string& protocolName) const override {
+    Protocol* protocol = protocolNamed(protocolName);
+    return protocol != nil && [proxy_ conformsToProtocol:protocol];
+  }
+
+  void send(const std::string& selector, std::vector<XpcValue> arguments, XpcReply reply) override {
+    if (const char* why = mismatch(remoteInterface_.method(selector), arguments, reply != nullptr)) {
+      refuse(selector, why);
+      return;
+    }
+    // Each selector of the two protocols becomes its typed message.
+    id<HelperProtocol> helper = proxy_;
+    id<AppProtocol> app = proxy_;
+    if (selector == selectors::getVersionWithCompletion) {
+      [helper getVersionWithCompletion:^(NSString* version) {
+        reply(stringValue(version));
+      }];
+    } else if (selector == selectors::runCommandLsWithPathCompletion) {
+      [helper runCommandLsWithPath:stringObject(arguments[0])
+                        completion:^(NSNumber* exitCode) {
+                          reply(numberValue(exitCode));
+                        }];
+    } else if (selector == selectors::runCommandLsWithPathAuthDataCompletion) {
+      [helper runCommandLsWithPath:stringObject(arguments[0])
+                          authData:dataObject(arguments[1])
+                        completion:^(NSNumber* exitCode) {
+                          reply(numberValue(exitCode));
+                        }];
+    } else if (selector == selectors::logWithStdOut) {
+      [app logWithStdOut:stringObject(arguments[0])];
+    } else if (selector == selectors::logWithStdErr) {
+      [app logWithStdErr:stringObject(arguments[0])];
+    } else {
+      refuse(selector, "has no Objective-C binding");
+    }
+  }
+
+ private:
+  // A message that cannot go out ends in the error handler, off the caller's
+  // thread, as a failed message does on the platform.
+  void refuse(const std::string& selector, const char* why) const {
+    NSString* reason = [NSString stringWithFormat:@"The message %@ %s", toNSString(selector), why];
+    const PlatformError error = toPlatformError([NSError errorWithDomain:NSCocoaErrorDomain
+                                                                    code:NSXPCConnectionReplyInvalid
+                                                                userInfo:@{NSDebugDescriptionErrorKey : reason}]);
+    const std::function<void(const PlatformError&)> handler = errorHandler_;
+    if (!handler) return;
+    dispatch_async(dispatch_get_global_queue(QOS_CLASS_DEFAULT, 0), ^{
+      handler(error);
+    });
+  }
+
+  id proxy_;
+  XpcInterface remoteInterface_;
+  std::function<void(const PlatformError&)> errorHandler_;
+};
+
+}  // namespace
+
+}  // namespace brannic::mac
+
+// The object a connection exports: each message of either protocol becomes a
+// call of the port's exported object. The connection delivers only what its
+// exported interface declares.
+@interface BRExportedObject : NSObject <HelperProtocol, AppProtocol>
+- (instancetype)initWithTarget:(std::shared_ptr<brannic::XpcExportedObject>)target NS_DESIGNATED_INITIALIZER;
+- (instancetype)init NS_UNAVAILABLE;
+@end
+
+@implementation BRExportedObject {
+  std::shared_ptr<brannic::XpcExportedObject> _target;
+}
+
+- (instancetype)initWithTarget:(std::shared_ptr<brannic::XpcExportedObject>)target {
+  if ((self = [super init])) _target = std::move(target);
+  return self;
+}
+
+- (void)getVersionWithCompletion:(void (^)(NSString*))completion {
+  _target->invoke(brannic::selectors::getVersionWithCompletion, {}, [completion](brannic::XpcValue reply) {
+    if (completion != nil) completion(brannic::mac::stringObject(reply));
+  });
+}
+
+- (void)runCommandLsWithPath:(NSString*)path completion:(void (^)(NSNumber*))completion {
+  _target->invoke(brannic::selectors::runCommandLsWithPathCompletion, {brannic::mac::stringValue(path)},
+                  [completion](brannic::XpcValue reply) {
+                    if (completion != nil) completion(brannic::mac::numberObject(reply));
+                  });
+}
+
+- (void)runCommandLsWithPath:(NSString*)path authData:(NSData*)authData completion:(void (^)(NSNumber*))completion {
+  _target->invoke(brannic::selectors::runCommandLsWithPathAuthDataCompletion,
+                  {brannic::mac::stringValue(path), brannic::mac::dataValue(authData)},
+                  [completion](brannic::XpcValue reply) {
+                    if (completion != nil) completion(brannic::mac::numberObject(reply));
+                  });
+}
+
+- (void)logWithStdOut:(NSString*)text {
+  _target->invoke(brannic::selectors::logWithStdOut, {brannic::mac::stringValue(text)}, nullptr);
+}
+
+- (void)logWithStdErr:(NSString*)text {
+  _target->invoke(brannic::selectors::logWithStdErr, {brannic::mac::stringValue(text)}, nullptr);
+}
+
+@end
+
+namespace brannic::mac {
+
+namespace {
+
+class MacXpcConnection final : public XpcConnection {
+ public:
+  explicit MacXpcConnection(NSXPCConnection* connection) : connection_(connection) {}
+
+  void setExportedInterface(const XpcInterface& interface) override {
+    connection_.exportedInterface = toNSXPCInterface(interface);
+  }
+
+  void setExportedObject(std::shared_ptr<XpcExportedObject> object) override {
+    connection_.exportedObject = object ? [[BRExportedObject alloc] initWithTarget:std::move(object)] : nil;
+  }
+
+  // The proxies made afterwards check every message against `interface`.
+  void setRemoteObjectInterface(const XpcInterface& interface) override {
+    remoteInterface_ = interface;
+    connection_.remoteObjectInterface = toNSXPCInterface(interface);
+  }
+
+  void setInvalidationHandler(std::function<void()> handler) override {
+    if (!handler) {
+      connection_.invalidationHandler = nil;
+      return;
+    }
+    connection_.invalidationHandler = ^{
+      handler();
+    };
+  }
+
+  void resume() override { [connection_ resume]; }
+  void invalidate() override { [connection_ invalidate]; }
+
+  std::shared_ptr<XpcRemoteProxy> remoteObjectProxyWithErrorHandler(
+      std::function<void(const PlatformError&)> handler) override {
+    id proxy = [connection_ remoteObjectProxyWithErrorHandler:^(NSError* error) {
+      if (handler) handler(toPlatformError(error));
+    }];
+    if (proxy == nil) return nullptr;
+    return std::make_shared<MacRemoteProxy>(proxy, remoteInterface_, handler);
+  }
+
+ private:
+  NSXPCConnection* connection_;
+  XpcInterface remoteInterface_;
+};
+
+}  // namespace
+
+std::shared_ptr<XpcConnection> wrapXpcConnection(NSXPCConnection* connection) {
+  if (connection == nil) return nullptr;
+  return std::make_shared<MacXpcConnection>(connection);
+}
+
+std::shared_ptr<XpcConnection> MacXpcConnections::connectionWithMachServiceName(const std::string& name,
+                                                                                std::uint64_t options) {
+  return wrapXpcConnection([[NSXPCConnection alloc] initWithMachServiceName:toNSString(name)
+                                                                    options:static_cast<NSXPCConnectionOptions>(options)]);
+}
+
+}  // namespace brannic::mac
