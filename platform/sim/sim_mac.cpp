@@ -74,6 +74,9 @@ SimMac::SimMac(Transcript& transcript, SimMacOptions options)
 SimMac::~SimMac() {
   // Nothing the teardown does is an event of the run.
   transcript_.close();
+  // Global-queue blocks may still reach into the application; they finish
+  // before it goes.
+  runLoop_.joinGlobalWork();
 }
 
 std::string SimMac::bundlePath() const { return machine_.path() + "/Applications/" + kBundleName; }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <deque>
+#include <iterator>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -15,6 +16,17 @@ struct RunLoopShared {
   std::mutex mutex;
   std::condition_variable changed;
   std::deque<RunLoop::Block> queue;
+  // Posted from other threads since the main thread last took work: joins
+  // the queue only between two pieces of main work (see takeIncoming).
+  std::deque<RunLoop::Block> incoming;
+  std::thread::id mainThread;
+
+  // REQUIRES: mutex held.
+  void takeIncoming() {
+    std::move(incoming.begin(), incoming.end(), std::back_inserter(queue));
+    incoming.clear();
+  }
+  bool hasWork() const { return !queue.empty() || !incoming.empty(); }
   struct Pending {
     std::uint64_t id;
     std::string label;
@@ -99,9 +111,13 @@ struct SimRunLoop::Worker {
 };
 
 SimRunLoop::SimRunLoop(ClockKind clock)
-    : clock_(clock), start_(std::chrono::steady_clock::now()), shared_(std::make_shared<RunLoopShared>()) {}
+    : clock_(clock), start_(std::chrono::steady_clock::now()), shared_(std::make_shared<RunLoopShared>()) {
+  shared_->mainThread = std::this_thread::get_id();
+}
 
-SimRunLoop::~SimRunLoop() {
+SimRunLoop::~SimRunLoop() { joinGlobalWork(); }
+
+void SimRunLoop::joinGlobalWork() {
   std::vector<std::unique_ptr<Worker>> workers;
   {
     std::lock_guard lock(workersMutex_);
@@ -113,7 +129,11 @@ SimRunLoop::~SimRunLoop() {
 void SimRunLoop::post(Block block) {
   {
     std::lock_guard lock(shared_->mutex);
-    shared_->queue.push_back(std::move(block));
+    if (std::this_thread::get_id() == shared_->mainThread) {
+      shared_->queue.push_back(std::move(block));
+    } else {
+      shared_->incoming.push_back(std::move(block));
+    }
   }
   shared_->changed.notify_all();
 }
@@ -179,6 +199,7 @@ bool SimRunLoop::runOneQueued() {
   Block next;
   {
     std::lock_guard lock(shared_->mutex);
+    shared_->takeIncoming();
     if (shared_->queue.empty()) return false;
     next = std::move(shared_->queue.front());
     shared_->queue.pop_front();
@@ -269,7 +290,7 @@ void SimRunLoop::runUntil(const std::function<bool()>& stop, std::optional<doubl
     if (end && nowNanoseconds() >= *end) return;
     if (end) wakeAt = std::min(wakeAt.value_or(*end), *end);
     std::unique_lock lock(shared_->mutex);
-    if (shared_->queue.empty() && !shared_->woken) {
+    if (!shared_->hasWork() && !shared_->woken) {
       if (wakeAt) {
         shared_->changed.wait_until(lock, start_ + std::chrono::nanoseconds(*wakeAt));
       } else {
@@ -290,22 +311,23 @@ void SimRunLoop::wake() {
 
 std::vector<std::string> SimRunLoop::settle(std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::vector<std::string> givenUp;
   for (;;) {
-    while (runOneQueued()) {
-    }
-    std::unique_lock lock(shared_->mutex);
-    const bool quiet = shared_->changed.wait_until(
-        lock, deadline, [&] { return !shared_->queue.empty() || !shared_->awaitingExternal(); });
-    if (!quiet) {
-      std::vector<std::string> labels;
-      for (auto& work : shared_->external) {
-        if (work.givenUp) continue;
-        work.givenUp = true;
-        if (std::find(labels.begin(), labels.end(), work.label) == labels.end()) labels.push_back(work.label);
+    {
+      // Before each piece of main work, the work on other threads finishes
+      // what it is doing, so that what it posts has a fixed place in the
+      // queue: the order of a settled run does not depend on thread timing.
+      std::unique_lock lock(shared_->mutex);
+      if (!shared_->changed.wait_until(lock, deadline, [&] { return !shared_->awaitingExternal(); })) {
+        for (auto& work : shared_->external) {
+          if (work.givenUp) continue;
+          work.givenUp = true;
+          if (std::find(givenUp.begin(), givenUp.end(), work.label) == givenUp.end())
+            givenUp.push_back(work.label);
+        }
       }
-      return labels;
     }
-    if (shared_->queue.empty()) return {};
+    if (!runOneQueued()) return givenUp;
   }
 }
 
@@ -318,7 +340,7 @@ ExternalWork SimRunLoop::beginExternalWork(std::string label) {
 
 std::size_t SimRunLoop::queuedWorkCount() const {
   std::lock_guard lock(shared_->mutex);
-  return shared_->queue.size();
+  return shared_->queue.size() + shared_->incoming.size();
 }
 
 std::size_t SimRunLoop::validTimerCount() const {

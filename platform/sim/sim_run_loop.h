@@ -3,11 +3,15 @@
 // posted from one thread), fires repeating timers in order of due time, and
 // runs global-queue work on threads of its own.
 //
-// The thread that creates the loop is the main thread. Time is either a
-// virtual clock that moves only when the harness says so (scripts, tests),
-// or the real clock (interactive sessions). Waiting never spins: it blocks
-// on a condition variable until work arrives, a timer falls due or a
-// deadline passes.
+// The thread that creates the loop is the main thread. Work it posts joins
+// the queue at once; work posted from other threads joins it between two
+// pieces of main work, so what a piece of main work posts always comes
+// before what other threads post while it runs.
+//
+// Time is either a virtual clock that moves only when the harness says so
+// (scripts, tests), or the real clock (interactive sessions). Waiting never
+// spins: it blocks on a condition variable until work arrives, a timer falls
+// due or a deadline passes.
 #pragma once
 
 #include <chrono>
@@ -30,9 +34,12 @@ enum class ClockKind { virtualClock, realClock };
 struct RunLoopShared;
 
 // A piece of work that runs outside the main thread and that `settle` waits
-// for: a message in flight, a global-queue block. Ends when end() is called
-// or the token is destroyed, whichever comes first. Move-only; safe to end
-// from any thread, even after the run loop is gone.
+// for: a message in flight, a global-queue block. End it once the other
+// thread has done its part, after it has posted whatever the main thread
+// must do about it (the main-thread part is settle's to run; waiting for it
+// would never end). Ends when end() is called or the token is destroyed,
+// whichever comes first. Move-only; safe to end from any thread, even after
+// the run loop is gone.
 class ExternalWork {
  public:
   ExternalWork() = default;
@@ -95,15 +102,21 @@ class SimRunLoop final : public RunLoop {
   void runUntil(const std::function<bool()>& stop, std::optional<double> deadline = std::nullopt);
   // Makes a waiting runUntil check its condition again. Any thread.
   void wake();
-  // Waits, for at most `timeout` of real time, until no external work is
-  // pending and the queue is empty, running main work as it arrives. Timers
-  // do not fire. Returns the labels of the external work still pending, one
-  // per distinct label in order of beginning; empty when all of it ended.
-  // Work reported this way is given up on: later settles do not wait for it
-  // again (it still ends normally if it ever does).
+  // Runs the queue to its end, and before each piece of main work waits
+  // until no external work is pending, so that whatever external work posts
+  // to the main thread has joined the queue first: a settled run's order
+  // does not depend on thread timing. Waits at most `timeout` of real time
+  // in all; timers do not fire. Returns the labels of external work that
+  // was still pending when the time was up, one per distinct label in order
+  // of beginning; that work is given up on: later settles do not wait for
+  // it again (it still ends normally if it ever does).
   std::vector<std::string> settle(std::chrono::milliseconds timeout);
   // Registers external work under `label`. Any thread.
   ExternalWork beginExternalWork(std::string label);
+
+  // Waits until every global-queue block has returned. REQUIRES: nothing
+  // posts to the global queue meanwhile.
+  void joinGlobalWork();
 
   std::size_t queuedWorkCount() const;
   std::size_t validTimerCount() const;

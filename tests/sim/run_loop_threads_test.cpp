@@ -48,6 +48,37 @@ TEST(RunLoopThreadsTest, WorkPostedFromManyThreadsAllRunsOnTheMainThreadInEachTh
   }
 }
 
+TEST(RunLoopThreadsTest, WhatMainWorkPostsComesBeforeWhatOtherThreadsPostMeanwhile) {
+  SimRunLoop loop(ClockKind::virtualClock);
+  std::vector<std::string> events;
+  loop.addOperationToMainQueue([&] {
+    std::thread other([&] { loop.dispatchAsyncMain([&] { events.push_back("from the other thread"); }); });
+    other.join();  // the other thread has certainly posted first
+    loop.dispatchAsyncMain([&] { events.push_back("from the main thread"); });
+  });
+  loop.runUntilIdle();
+  EXPECT_EQ(events, (std::vector<std::string>{"from the main thread", "from the other thread"}));
+}
+
+// Whether a reply arrives before or after the main thread gets to work, a
+// settled run comes out in one order.
+TEST(RunLoopThreadsTest, SettledOrderDoesNotDependOnThreadTiming) {
+  for (const auto delay : {0ms, 1ms, 20ms}) {
+    SimRunLoop loop(ClockKind::virtualClock);
+    std::vector<std::string> events;
+    loop.addOperationToMainQueue([&] { events.push_back("queued before"); });
+    ExternalWork work = loop.beginExternalWork("reply");
+    std::thread replier([&loop, &events, delay, work = std::move(work)]() mutable {
+      std::this_thread::sleep_for(delay);
+      loop.addOperationToMainQueue([&events] { events.push_back("reply handled"); });
+      work.end();
+    });
+    EXPECT_TRUE(loop.settle(5000ms).empty());
+    replier.join();
+    EXPECT_EQ(events, (std::vector<std::string>{"queued before", "reply handled"})) << delay.count() << " ms";
+  }
+}
+
 TEST(RunLoopThreadsTest, GlobalQueueRunsOffTheMainThreadAndSettleWaitsForItsHopBack) {
   SimRunLoop loop(ClockKind::virtualClock);
   const auto mainThread = std::this_thread::get_id();
