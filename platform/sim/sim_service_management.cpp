@@ -1,5 +1,7 @@
 #include "platform/sim/sim_service_management.h"
 
+#include <filesystem>
+
 namespace brannic::sim {
 
 namespace {
@@ -17,8 +19,9 @@ PlatformError serviceManagementError(std::int64_t code) {
                            " \"(null)\""};
 }
 
-SimServiceManagement::SimServiceManagement(SimAuthorizationServices& authorization, InstallJob install)
-    : authorization_(authorization), install_(std::move(install)) {}
+SimServiceManagement::SimServiceManagement(SimAuthorizationServices& authorization,
+                                           std::string launchServicesFolder, BlessJob bless)
+    : authorization_(authorization), launchServicesFolder_(std::move(launchServicesFolder)), bless_(std::move(bless)) {}
 
 void SimServiceManagement::setFailure(BlessFailure failure) {
   std::lock_guard lock(mutex_);
@@ -42,8 +45,11 @@ bool SimServiceManagement::jobBless(const std::string& domain, const std::string
   if (!isFileName(executableLabel)) return failWith(kSMErrorToolNotValid);
   if (!authorization_.holdsRight(authorization, kSMRightBlessPrivilegedHelper))
     return failWith(kSMErrorAuthorizationFailure);
-  if (const auto code = install_ ? install_(executableLabel) : kSMErrorInternalFailure; code != 0)
-    return failWith(code);
+  const auto executable = std::filesystem::path(launchServicesFolder_) / executableLabel;
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(executable, error)) return failWith(kSMErrorToolNotValid);
+  std::string why;
+  if (!bless_ || !bless_(executableLabel, executable.string(), &why)) return failWith(kSMErrorInternalFailure);
   return true;
 }
 

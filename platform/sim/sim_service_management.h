@@ -1,7 +1,8 @@
 // SMJobBless on the simulated machine: the authorization must hold the right
 // to bless a privileged helper (obtained when it was created with
-// pre-authorization); then the launchd stand-in copies the helper out of the
-// application bundle and registers its job.
+// pre-authorization) and the application bundle must carry the helper at
+// Contents/Library/LaunchServices/<label>; then the launchd stand-in copies
+// it into the system domain and registers its job.
 //
 // Failures answer false with an error like the platform's: domain
 // "CFErrorDomainLaunchd", one of ServiceManagement's codes below, and the
@@ -32,23 +33,27 @@ enum class BlessFailure { none, withoutError, withError };
 
 class SimServiceManagement final : public ServiceManagement {
  public:
-  // Copies the helper `label` from the application bundle into the system
-  // domain and registers its job. Answers 0 when done, otherwise the
-  // ServiceManagement code of the failure.
-  using InstallJob = std::function<std::int64_t(const std::string& label)>;
+  // The launchd stand-in's bless: copies `executable` into the system domain
+  // and registers the job `label`; false, with `error` saying why, on failure.
+  using BlessJob =
+      std::function<bool(const std::string& label, const std::string& executable, std::string* error)>;
 
+  // `launchServicesFolder`: the bundle's Contents/Library/LaunchServices.
   // REQUIRES: `authorization` outlives this.
-  SimServiceManagement(SimAuthorizationServices& authorization, InstallJob install);
+  SimServiceManagement(SimAuthorizationServices& authorization, std::string launchServicesFolder, BlessJob bless);
 
   void setFailure(BlessFailure failure);
 
-  // A label must name a file: not empty, no "/", not "." or "..".
+  // A label must name a file: not empty, no "/", not "." or "..". A bundle
+  // without that helper is kSMErrorToolNotValid; a stand-in that fails,
+  // kSMErrorInternalFailure.
   bool jobBless(const std::string& domain, const std::string& executableLabel, AuthorizationRef authorization,
                 std::optional<PlatformError>* outError) override;
 
  private:
   SimAuthorizationServices& authorization_;
-  InstallJob install_;
+  const std::string launchServicesFolder_;
+  BlessJob bless_;
   std::mutex mutex_;  // guards failure_
   BlessFailure failure_ = BlessFailure::none;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "platform/sim/sim_authorization_database.h"
 #include "platform/sim/machine_folder.h"
 #include "tests/sim/recording_transcript.h"
@@ -13,7 +15,7 @@ constexpr const char* kLabel = "com.brannic.helper";
 
 class SimServiceManagementTest : public ::testing::Test {
  protected:
-  // An authorization made as the installation makes it, with the administrator answering `answer`.
+  // An authorization made with the blessing right, as the installation makes it.
   AuthorizationRef blessingAuthorization(AuthorizationFlags flags) {
     const AuthorizationItemSet rights{{kSMRightBlessPrivilegedHelper, {}, 0}};
     AuthorizationRef ref = nullptr;
@@ -26,12 +28,23 @@ class SimServiceManagementTest : public ::testing::Test {
   SimAuthorizationDatabase database{authorizationDatabasePath(root)};
   SimAuthorizationAuthority authority{database, nullptr};
   SimAuthorizationServices authorization{authority};
-  std::vector<std::string> installed;
-  std::int64_t installResult = 0;
-  SimServiceManagement serviceManagement{authorization, [this](const std::string& label) {
-                                           installed.push_back(label);
-                                           return installResult;
-                                         }};
+  // The bundle's helper, as the build installs it.
+  const std::filesystem::path launchServices = [this] {
+    const auto folder = root / "Brannic.app" / "Contents" / "Library" / "LaunchServices";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / kLabel) << "helper";
+    return folder;
+  }();
+  // What the launchd stand-in was asked to bless.
+  std::vector<std::pair<std::string, std::string>> blessed;
+  bool launchdSucceeds = true;
+  SimServiceManagement serviceManagement{
+      authorization, launchServices.string(),
+      [this](const std::string& label, const std::string& executable, std::string* error) {
+        blessed.emplace_back(label, executable);
+        if (!launchdSucceeds) *error = "cannot copy";
+        return launchdSucceeds;
+      }};
 };
 
 constexpr AuthorizationFlags kBlessFlags =
@@ -43,10 +56,10 @@ struct BlessCase {
   AuthorizationFlags flags;          // how the authorization was made; 0: none at all
   std::string domain;
   std::string label;
-  std::int64_t installResult;
-  bool blessed;
+  bool launchdSucceeds;
+  bool succeeds;
   std::optional<std::int64_t> errorCode;
-  bool installs;
+  bool reachesLaunchd;
 };
 
 class BlessOutcomeTest : public SimServiceManagementTest, public ::testing::WithParamInterface<BlessCase> {};
@@ -54,17 +67,21 @@ class BlessOutcomeTest : public SimServiceManagementTest, public ::testing::With
 TEST_P(BlessOutcomeTest, Outcome) {
   const auto& test = GetParam();
   serviceManagement.setFailure(test.failure);
-  installResult = test.installResult;
+  launchdSucceeds = test.launchdSucceeds;
   const AuthorizationRef ref = test.flags ? blessingAuthorization(test.flags) : nullptr;
   std::optional<PlatformError> error;
-  EXPECT_EQ(serviceManagement.jobBless(test.domain, test.label, ref, &error), test.blessed) << test.what;
+  EXPECT_EQ(serviceManagement.jobBless(test.domain, test.label, ref, &error), test.succeeds) << test.what;
   if (test.errorCode) {
     ASSERT_TRUE(error) << test.what;
     EXPECT_EQ(*error, serviceManagementError(*test.errorCode)) << test.what;
   } else {
     EXPECT_FALSE(error) << test.what;
   }
-  EXPECT_EQ(installed.size(), test.installs ? 1u : 0u) << test.what;
+  if (test.reachesLaunchd) {
+    EXPECT_EQ(blessed, (decltype(blessed){{test.label, (launchServices / test.label).string()}})) << test.what;
+  } else {
+    EXPECT_TRUE(blessed.empty()) << test.what;
+  }
 }
 
 const std::string kSystem = kSMDomainSystemLaunchd;
@@ -72,24 +89,26 @@ const std::string kSystem = kSMDomainSystemLaunchd;
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, BlessOutcomeTest,
     ::testing::Values(
-        BlessCase{"blessed", BlessFailure::none, kBlessFlags, kSystem, kLabel, 0, true, std::nullopt, true},
-        BlessCase{"scripted failure without error", BlessFailure::withoutError, kBlessFlags, kSystem, kLabel, 0,
+        BlessCase{"blessed", BlessFailure::none, kBlessFlags, kSystem, kLabel, true, true, std::nullopt, true},
+        BlessCase{"scripted failure without error", BlessFailure::withoutError, kBlessFlags, kSystem, kLabel, true,
                   false, std::nullopt, false},
-        BlessCase{"scripted failure with error", BlessFailure::withError, kBlessFlags, kSystem, kLabel, 0, false,
+        BlessCase{"scripted failure with error", BlessFailure::withError, kBlessFlags, kSystem, kLabel, true, false,
                   kSMErrorInternalFailure, false},
         BlessCase{"authorization without the blessing right", BlessFailure::none,
-                  kAuthorizationFlagInteractionAllowed, kSystem, kLabel, 0, false, kSMErrorAuthorizationFailure,
+                  kAuthorizationFlagInteractionAllowed, kSystem, kLabel, true, false, kSMErrorAuthorizationFailure,
                   false},
-        BlessCase{"no authorization", BlessFailure::none, 0, kSystem, kLabel, 0, false, kSMErrorAuthorizationFailure,
-                  false},
-        BlessCase{"another domain", BlessFailure::none, kBlessFlags, "kSMDomainUserLaunchd", kLabel, 0, false,
+        BlessCase{"no authorization", BlessFailure::none, 0, kSystem, kLabel, true, false,
+                  kSMErrorAuthorizationFailure, false},
+        BlessCase{"another domain", BlessFailure::none, kBlessFlags, "kSMDomainUserLaunchd", kLabel, true, false,
                   kSMErrorInternalFailure, false},
-        BlessCase{"label leaving the folder", BlessFailure::none, kBlessFlags, kSystem, "../../bin/sh", 0, false,
+        BlessCase{"label leaving the folder", BlessFailure::none, kBlessFlags, kSystem, "../../bin/sh", true, false,
                   kSMErrorToolNotValid, false},
-        BlessCase{"empty label", BlessFailure::none, kBlessFlags, kSystem, "", 0, false, kSMErrorToolNotValid,
+        BlessCase{"empty label", BlessFailure::none, kBlessFlags, kSystem, "", true, false, kSMErrorToolNotValid,
                   false},
-        BlessCase{"the stand-in cannot install", BlessFailure::none, kBlessFlags, kSystem, kLabel,
-                  kSMErrorToolNotValid, false, kSMErrorToolNotValid, true}));
+        BlessCase{"bundle without that helper", BlessFailure::none, kBlessFlags, kSystem, "com.brannic.other", true,
+                  false, kSMErrorToolNotValid, false},
+        BlessCase{"the stand-in cannot install", BlessFailure::none, kBlessFlags, kSystem, kLabel, false, false,
+                  kSMErrorInternalFailure, true}));
 
 TEST_F(SimServiceManagementTest, ErrorReadsAsThePlatformDescribesIt) {
   const auto error = serviceManagementError(kSMErrorInternalFailure);
@@ -104,7 +123,7 @@ TEST_F(SimServiceManagementTest, ScriptedFailureCanBeLifted) {
   EXPECT_FALSE(serviceManagement.jobBless(kSystem, kLabel, ref, nullptr));
   serviceManagement.setFailure(BlessFailure::none);
   EXPECT_TRUE(serviceManagement.jobBless(kSystem, kLabel, ref, nullptr));
-  EXPECT_EQ(installed, std::vector<std::string>{kLabel});
+  EXPECT_EQ(blessed.size(), 1u);
 }
 
 }  // namespace
