@@ -39,10 +39,13 @@ class FileBytes {
 };
 
 std::optional<std::vector<char>> readWholeFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) return std::nullopt;
-  std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) return std::nullopt;
+  const std::streamoff size = file.tellg();
+  if (size < 0) return std::nullopt;
+  std::vector<char> bytes(static_cast<std::size_t>(size));
+  file.seekg(0);
+  if (!file.read(bytes.data(), size)) return std::nullopt;
   return bytes;
 }
 

@@ -194,6 +194,7 @@ bool SimLaunchd::start(Job& job) {
         std::string("--machine"), machineRoot_, std::string("--idle-exit"), std::to_string(idleSeconds)})
     spec.arguments.push_back(argument);
   spec.environment = {"PATH=/usr/bin:/bin"};
+  spec.workingDirectory = machineRoot_;
   spec.passedFds = {job.listening.get()};
   spec.dieWithParent = true;  // started on this thread, which lives as long as the stand-in
   const std::optional<int> pid = startChildProcess(spec);

@@ -61,6 +61,7 @@ void readBoth(OwnedFd out, OwnedFd err, std::string* standardOutput, std::string
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) failWith(errno);
     if (::getppid() != parent) ::_exit(127);  // the parent is gone already
   }
+  if (!spec.workingDirectory.empty() && ::chdir(spec.workingDirectory.c_str()) != 0) failWith(errno);
   // Every source moves out of the way first, so that no target overwrites a
   // source still to be placed.
   constexpr int kParking = 1000;
@@ -142,6 +143,7 @@ std::optional<ProcessResult> SimProcessRunner::run(const std::string& executable
   spec.executable = machineRoot_ + executablePath;
   spec.arguments = arguments;
   spec.environment = {"PATH=/usr/bin:/bin"};
+  spec.workingDirectory = machineRoot_;
   spec.standardOutput = outWrite.get();
   spec.standardError = errWrite.get();
   const std::optional<int> pid = startChildProcess(spec);

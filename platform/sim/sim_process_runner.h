@@ -1,8 +1,9 @@
 // Runs the helper's tools for real (fork and exec, no shell), inside the
 // simulated machine: an absolute tool path names a file under the machine
 // folder ("/usr/bin/pmset" runs <machine>/usr/bin/pmset). Standard input
-// is /dev/null; both output streams are captured; the environment holds
-// only PATH=/usr/bin:/bin, as a daemon's does.
+// is /dev/null; both output streams are captured; as for a daemon, the
+// environment holds only PATH=/usr/bin:/bin and the working directory is
+// the machine's root folder.
 #pragma once
 
 #include <optional>
@@ -23,6 +24,7 @@ struct ChildProcessSpec {
   std::string executable;
   std::vector<std::string> arguments;  // after argv[0], which is `executable`
   std::vector<std::string> environment;
+  std::string workingDirectory;  // empty: the parent's
   int standardInput = kNullDevice;
   int standardOutput = kNullDevice;
   int standardError = kInheritFd;

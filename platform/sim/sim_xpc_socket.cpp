@@ -71,7 +71,7 @@ void setNonBlocking(int fd) {
 OwnedFd listenOnPath(const std::string& path, unsigned mode, std::string* error) {
   sockaddr_un address;
   if (!fillAddress(path, &address, error)) return {};
-  OwnedFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  OwnedFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (!fd.valid()) {
     if (error) *error = "socket: " + systemErrorText(errno);
     return {};

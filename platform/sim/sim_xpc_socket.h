@@ -50,8 +50,8 @@ class WakePipe {
 // The largest path a Unix-domain socket address holds, without the final NUL.
 std::size_t maxSocketPathLength();
 
-// Creates a listening socket at `path` (any old file there is removed first)
-// with the file mode `mode`. Returns an invalid descriptor and sets `error`
+// Creates a non-blocking listening socket at `path` (any old file there is
+// removed first) with the file mode `mode`. Returns an invalid descriptor and sets `error`
 // on failure.
 OwnedFd listenOnPath(const std::string& path, unsigned mode, std::string* error);
 

@@ -1,1 +1,194 @@
+// The helper tool's requests against small fakes of the ports it uses.
+#include "helper_tool/helper_tool.h"
+
 #include <gtest/gtest.h>
+
+#include "helper_client/helper_label.h"
+#include "helper_tool/helper_exit_codes.h"
+
+namespace brannic {
+namespace {
+
+struct RecordingApp final : AppProtocol {
+  void logWithStdOut(std::string text) override { lines.push_back("out: " + text); }
+  void logWithStdErr(std::string text) override { lines.push_back("err: " + text); }
+  std::vector<std::string> lines;
+};
+
+struct ScriptedRunner final : ProcessRunner {
+  std::optional<ProcessResult> run(const std::string& executablePath,
+                                   const std::vector<std::string>& arguments) override {
+    std::string call = executablePath;
+    for (const auto& argument : arguments) call += " " + argument;
+    calls.push_back(call);
+    return result;
+  }
+  std::optional<ProcessResult> result = ProcessResult{0, "", ""};
+  std::vector<std::string> calls;
+};
+
+// Only the helper's two calls are used; the rest must not be reached.
+struct ScriptedAuthorization final : AuthorizationServices {
+  OSStatus authorizationCreate(const AuthorizationItemSet*, const AuthorizationItemSet*, AuthorizationFlags,
+                               AuthorizationRef*) override {
+    ADD_FAILURE() << "the helper creates no authorization";
+    return errAuthorizationInternal;
+  }
+  OSStatus authorizationMakeExternalForm(AuthorizationRef, AuthorizationExternalForm*) override {
+    ADD_FAILURE() << "the helper makes no external form";
+    return errAuthorizationInternal;
+  }
+  OSStatus authorizationCreateFromExternalForm(const AuthorizationExternalForm& externalForm,
+                                               AuthorizationRef* outAuthorization) override {
+    receivedForms.push_back(externalForm);
+    if (createStatus == errAuthorizationSuccess) *outAuthorization = handle;
+    return createStatus;
+  }
+  OSStatus authorizationCopyRights(AuthorizationRef authorization, const AuthorizationItemSet& rights,
+                                   const AuthorizationItemSet* environment, AuthorizationFlags flags) override {
+    EXPECT_EQ(authorization, handle);
+    EXPECT_EQ(environment, nullptr);
+    for (const auto& right : rights) {
+      EXPECT_TRUE(right.value.empty());
+      EXPECT_EQ(right.flags, 0u);
+      requestedRights.push_back(right.name);
+    }
+    requestedFlags.push_back(flags);
+    return copyStatus;
+  }
+  OSStatus authorizationRightGet(const std::string&, std::optional<PropertyValue>*) override {
+    ADD_FAILURE() << "the helper reads no right";
+    return errAuthorizationInternal;
+  }
+  OSStatus authorizationRightSet(AuthorizationRef, const std::string&, const PropertyValue&,
+                                 const std::string&) override {
+    ADD_FAILURE() << "the helper writes no right";
+    return errAuthorizationInternal;
+  }
+  std::optional<std::string> copyErrorMessageString(OSStatus) override { return std::nullopt; }
+
+  AuthorizationRef handle = reinterpret_cast<AuthorizationRef>(0x1234);
+  OSStatus createStatus = errAuthorizationSuccess;
+  OSStatus copyStatus = errAuthorizationSuccess;
+  std::vector<AuthorizationExternalForm> receivedForms;
+  std::vector<std::string> requestedRights;
+  std::vector<AuthorizationFlags> requestedFlags;
+};
+
+class HelperToolTest : public ::testing::Test {
+ protected:
+  std::optional<std::int64_t> plain(const std::string& argument) {
+    std::optional<std::int64_t> reply;
+    tool.runCommandLsWithPath(argument, [&](std::int64_t code) { reply = code; });
+    return reply;
+  }
+  std::optional<std::int64_t> authorized(const std::string& argument, XpcData data) {
+    std::optional<std::int64_t> reply;
+    tool.runCommandLsWithPath(argument, std::move(data), [&](std::int64_t code) { reply = code; });
+    return reply;
+  }
+
+  RecordingApp app;
+  ScriptedRunner runner;
+  ScriptedAuthorization authorization;
+  HelperTool tool{app, authorization, runner, "1.2.3"};
+};
+
+TEST_F(HelperToolTest, ReportsTheVersionItWasGiven) {
+  std::optional<std::string> version;
+  tool.getVersionWithCompletion([&](std::string text) { version = std::move(text); });
+  EXPECT_EQ(version, "1.2.3");
+}
+
+TEST_F(HelperToolTest, OneAndZeroRunThePowerToolAndForwardWhatItWrites) {
+  const struct {
+    std::string argument;
+    ProcessResult result;
+    std::string call;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"1", {0, "", ""}, "/usr/bin/pmset -a disablesleep 1", {}},
+      {"0", {0, "", ""}, "/usr/bin/pmset -a disablesleep 0", {}},
+      {"1", {1, "", "usage: pmset\n"}, "/usr/bin/pmset -a disablesleep 1", {"err: usage: pmset\n"}},
+      {"0", {0, "done\n", "warning\n"}, "/usr/bin/pmset -a disablesleep 0", {"out: done\n", "err: warning\n"}},
+      {"1", {128 + 9, "", ""}, "/usr/bin/pmset -a disablesleep 1", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.argument + " -> " + std::to_string(c.result.exitCode));
+    app.lines.clear();
+    runner.calls.clear();
+    runner.result = c.result;
+    EXPECT_EQ(plain(c.argument), c.result.exitCode);
+    EXPECT_EQ(runner.calls, std::vector<std::string>{c.call});
+    EXPECT_EQ(app.lines, c.lines);
+  }
+}
+
+TEST_F(HelperToolTest, AnyOtherArgumentIsRefusedWithoutRunningAnything) {
+  const std::vector<std::string> arguments{"",          "2",         "01", "1 ", " 0", "1\n", "-a", "disablesleep 1",
+                                          "1; reboot", "$(reboot)", std::string("1\0", 2)};
+  for (const auto& argument : arguments) {
+    SCOPED_TRACE(argument);
+    app.lines.clear();
+    EXPECT_EQ(plain(argument), kHelperRefusedArgumentExitCode);
+    ASSERT_EQ(app.lines.size(), 1u);
+    EXPECT_EQ(app.lines[0].rfind("err: ", 0), 0u);
+  }
+  EXPECT_TRUE(runner.calls.empty());
+}
+
+TEST_F(HelperToolTest, APowerToolThatCannotStartAnswersItsOwnCode) {
+  runner.result = std::nullopt;
+  EXPECT_EQ(plain("1"), kHelperToolUnavailableExitCode);
+  EXPECT_EQ(app.lines, std::vector<std::string>{"err: The helper could not start /usr/bin/pmset."});
+}
+
+TEST_F(HelperToolTest, TheAuthorizedRequestChecksItsRightInTheHelper) {
+  XpcData data(32);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7);
+  runner.result = ProcessResult{3, "", ""};
+  EXPECT_EQ(authorized("1", data), 3);
+  ASSERT_EQ(authorization.receivedForms.size(), 1u);
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), authorization.receivedForms[0].begin()));
+  EXPECT_EQ(authorization.requestedRights,
+            std::vector<std::string>{std::string(HelperLabel) + ".runCommandLsWithPath:authData:completion:"});
+  EXPECT_EQ(authorization.requestedFlags,
+            std::vector<AuthorizationFlags>{kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights});
+  EXPECT_EQ(runner.calls, std::vector<std::string>{"/usr/bin/pmset -a disablesleep 1"});
+
+  // Granted, but the argument is still checked.
+  EXPECT_EQ(authorized("reboot", data), kHelperRefusedArgumentExitCode);
+  EXPECT_EQ(runner.calls.size(), 1u);
+}
+
+TEST_F(HelperToolTest, RefusedOrInvalidAuthorizationAnswersTheFailureCodeAndRunsNothing) {
+  const struct {
+    const char* name;
+    std::size_t size;
+    OSStatus createStatus;
+    OSStatus copyStatus;
+    std::size_t formsTried;
+  } cases[] = {
+      {"no data", 0, errAuthorizationSuccess, errAuthorizationSuccess, 0},
+      {"31 bytes", 31, errAuthorizationSuccess, errAuthorizationSuccess, 0},
+      {"33 bytes", 33, errAuthorizationSuccess, errAuthorizationSuccess, 0},
+      {"not an external form", 32, errAuthorizationInvalidRef, errAuthorizationSuccess, 1},
+      {"denied", 32, errAuthorizationSuccess, errAuthorizationDenied, 1},
+      {"cancelled", 32, errAuthorizationSuccess, errAuthorizationCanceled, 1},
+      {"interaction not allowed", 32, errAuthorizationSuccess, errAuthorizationInteractionNotAllowed, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    authorization = ScriptedAuthorization{};
+    authorization.createStatus = c.createStatus;
+    authorization.copyStatus = c.copyStatus;
+    EXPECT_EQ(authorized("1", XpcData(c.size, 9)), kHelperAuthenticationFailedExitCode);
+    EXPECT_EQ(authorization.receivedForms.size(), c.formsTried);
+    EXPECT_EQ(authorization.requestedRights.size(), c.createStatus == errAuthorizationSuccess ? c.formsTried : 0);
+  }
+  EXPECT_TRUE(runner.calls.empty());
+  EXPECT_TRUE(app.lines.empty());
+}
+
+}  // namespace
+}  // namespace brannic
