@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "build_config.h"
+#include "platform/sim/sim_info_plist.h"
 
 namespace brannic::sim {
 namespace fs = std::filesystem;
@@ -52,7 +53,9 @@ SimMac::SimMac(Transcript& transcript, SimMacOptions options)
       audioPlayers_(&transcript),
       bundle_(installBundle(bundlePath(), options_.bundleTemplate)),
       appKit_(transcript, bundle_),
-      xpc_(runLoop_),
+      xpcTraffic_(&transcript, &runLoop_),
+      launchd_(machine_.path(), &transcript, &xpcTraffic_),
+      xpc_(launchd_, &xpcTraffic_),
       notificationCenter_(runLoop_),
       screen_(notificationCenter_, &transcript),
       platform_{runLoop_,
@@ -69,6 +72,7 @@ SimMac::SimMac(Transcript& transcript, SimMacOptions options)
                 screen_,
                 notificationCenter_} {
   appKit_.setLauncher([this] { loadMainInterface(); });
+  bundle_.setEmbeddedInfoReader(readEmbeddedInfoPlist);
 }
 
 SimMac::~SimMac() {

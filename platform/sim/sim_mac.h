@@ -5,6 +5,8 @@
 // The machine folder holds
 //   Applications/Brannic.app   the bundle, copied from the build's template
 //   usr/sbin/ioreg             the I/O registry stand-in (first on PATH)
+//   Library/LaunchDaemons, Library/PrivilegedHelperTools, var/run/launchd
+//                              launchd's system domain (see sim_launchd.h)
 #pragma once
 
 #include <chrono>
@@ -21,11 +23,14 @@
 #include "platform/sim/sim_audio_player.h"
 #include "platform/sim/sim_bundle.h"
 #include "platform/sim/sim_console.h"
+#include "platform/sim/sim_launchd.h"
 #include "platform/sim/sim_registry.h"
 #include "platform/sim/sim_run_loop.h"
 #include "platform/sim/sim_screen.h"
 #include "platform/sim/sim_shell.h"
 #include "platform/sim/sim_unavailable.h"
+#include "platform/sim/sim_xpc_connections.h"
+#include "platform/sim/sim_xpc_traffic.h"
 #include "platform/sim/transcript.h"
 
 namespace brannic::sim {
@@ -65,6 +70,8 @@ class SimMac {
   SimAudioPlayerFactory& audioPlayers() { return audioPlayers_; }
   SimScreen& screen() { return screen_; }
   SimNotificationCenter& notificationCenter() { return notificationCenter_; }
+  SimLaunchd& launchd() { return launchd_; }
+  SimXpcTraffic& xpcTraffic() { return xpcTraffic_; }
 
   // The program entry: the application main function loads the main
   // interface (creating the delegate) and finishes launching. Returns false,
@@ -99,7 +106,9 @@ class SimMac {
   SimAudioPlayerFactory audioPlayers_;
   SimBundle bundle_;
   SimAppKit appKit_;
-  UnavailableXpcConnections xpc_;
+  SimXpcTraffic xpcTraffic_;
+  SimLaunchd launchd_;  // stops the helpers after the application has let go of them
+  SimXpcConnections xpc_;
   UnavailableAuthorizationServices authorization_;
   UnavailableServiceManagement serviceManagement_;
   SimNotificationCenter notificationCenter_;
