@@ -1,6 +1,7 @@
 #include "platform/sim/sim_authorization_authority.h"
 
 #include <algorithm>
+#include <string>
 
 #include "platform/sim/sim_authorization_rules.h"
 
@@ -50,13 +51,13 @@ OSStatus SimAuthorizationAuthority::createSession(const AuthorizationItemSet& ri
   if (!outSession) return errAuthorizationInvalidPointer;
   std::lock_guard lock(mutex_);
   if (flags & ~kKnownFlags) return errAuthorizationInvalidFlags;
-  GrantedRights granted;
+  Session session;
   if (flags & kAuthorizationFlagExtendRights) {
-    if (const auto status = obtainRights(granted, rights, flags); status != errAuthorizationSuccess) return status;
+    if (const auto status = obtainRights(session, rights, flags); status != errAuthorizationSuccess) return status;
   }
-  const auto session = newSessionName();
-  sessions_.emplace(session, std::move(granted));
-  *outSession = session;
+  const auto name = newSessionName();
+  sessions_.emplace(name, session);
+  *outSession = name;
   return errAuthorizationSuccess;
 }
 
@@ -78,42 +79,40 @@ bool SimAuthorizationAuthority::sessionHoldsRight(const AuthorizationExternalFor
                                                   const std::string& right) const {
   std::lock_guard lock(mutex_);
   const auto found = sessions_.find(session);
-  return found != sessions_.end() && found->second.contains(right);
+  if (found == sessions_.end()) return false;
+  const auto verdict = evaluateRight(right, [this](const std::string& name) { return database_.definition(name); });
+  return verdict == RightVerdict::allow ||
+         (verdict == RightVerdict::askAdministrator && found->second.administratorCredential);
 }
 
-OSStatus SimAuthorizationAuthority::obtainRights(GrantedRights& granted, const AuthorizationItemSet& rights,
+OSStatus SimAuthorizationAuthority::obtainRights(Session& session, const AuthorizationItemSet& rights,
                                                  AuthorizationFlags flags) {
-  // Rights obtained by a failing call are not kept.
-  GrantedRights obtained;
-  const bool partial = flags & kAuthorizationFlagPartialRights;
-  for (const auto& item : rights) {
+  for (const auto& item : rights)
     if (item.name.empty()) return errAuthorizationInvalidSet;
-    if (granted.contains(item.name) || obtained.contains(item.name)) continue;
-    const auto verdict =
-        evaluateRight(item.name, [this](const std::string& name) { return database_.definition(name); });
-    OSStatus status = errAuthorizationSuccess;
-    if (verdict == RightVerdict::deny) {
-      status = errAuthorizationDenied;
-    } else if (verdict == RightVerdict::askAdministrator) {
-      if (!(flags & kAuthorizationFlagExtendRights)) {
-        status = errAuthorizationDenied;
-      } else if (!(flags & kAuthorizationFlagInteractionAllowed)) {
-        status = errAuthorizationInteractionNotAllowed;
-      } else {
-        if (transcript_)
-          transcript_->emit("auth", "prompt " + escapeText(item.name) + " -> " +
-                                        std::string(adminAnswerName(adminAnswer_)));
-        status = answerStatus(adminAnswer_);
-      }
-    }
-    if (status == errAuthorizationSuccess) {
-      obtained.insert(item.name);
-    } else if (!partial || status == errAuthorizationCanceled) {
-      return status;
-    }
+  for (const auto& item : rights) {
+    const auto status = obtainRight(session, item.name, flags);
+    if (status == errAuthorizationSuccess) continue;
+    if (!(flags & kAuthorizationFlagPartialRights) || status == errAuthorizationCanceled) return status;
   }
-  granted.merge(obtained);
   return errAuthorizationSuccess;
+}
+
+OSStatus SimAuthorizationAuthority::obtainRight(Session& session, const std::string& right,
+                                                AuthorizationFlags flags) {
+  switch (evaluateRight(right, [this](const std::string& name) { return database_.definition(name); })) {
+    case RightVerdict::allow: return errAuthorizationSuccess;
+    case RightVerdict::deny: return errAuthorizationDenied;
+    case RightVerdict::askAdministrator: break;
+  }
+  if (session.administratorCredential) return errAuthorizationSuccess;
+  if (!(flags & kAuthorizationFlagExtendRights)) return errAuthorizationDenied;
+  if (!(flags & kAuthorizationFlagInteractionAllowed)) return errAuthorizationInteractionNotAllowed;
+  if (transcript_)
+    transcript_->emit("auth", "prompt " + escapeText(right) + " -> " + std::string(adminAnswerName(adminAnswer_)));
+  const auto status = answerStatus(adminAnswer_);
+  // The administrator's credential stays with the session, whatever else the call asks for.
+  if (status == errAuthorizationSuccess) session.administratorCredential = true;
+  return status;
 }
 
 AuthorizationExternalForm SimAuthorizationAuthority::newSessionName() {

@@ -5,8 +5,11 @@
 // last (allow by default) and shows as `auth: prompt <right> -> <answer>`.
 //
 // A session is named by 32 random bytes, which are also its external form.
-// Rights a session obtains stay with it: a later request for a right the
-// session already holds is granted without asking again.
+// Once the administrator has authenticated in a session, the session keeps
+// that credential: every later request in it that a rule answers with "ask
+// the administrator" (for the same right or another) is granted without
+// asking again. The rules are still applied each time, so a right whose rule
+// now refuses is refused. Other sessions are not affected.
 //
 // Thread-safe: the application asks in-process, the helper process through
 // the authorization socket's serving thread.
@@ -15,7 +18,6 @@
 #include <map>
 #include <mutex>
 #include <random>
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -41,14 +43,15 @@ class SimAuthorizationAuthority {
   OSStatus createSession(const AuthorizationItemSet& rights, AuthorizationFlags flags,
                          AuthorizationExternalForm* outSession);
   bool hasSession(const AuthorizationExternalForm& session) const;
-  // Grants every right in `rights` to the session or fails: rights the
-  // session does not hold yet are obtained only with
-  // kAuthorizationFlagExtendRights, and prompts need
+  // Grants every right in `rights` to the session or fails. A right that
+  // needs the administrator while the session has no credential yet is
+  // obtained only with kAuthorizationFlagExtendRights, and its prompt needs
   // kAuthorizationFlagInteractionAllowed. With kAuthorizationFlagPartialRights
-  // a refused right is skipped instead of failing the call (a cancelled prompt
-  // still ends it).
+  // a refused right is skipped instead of failing the call (a cancelled
+  // prompt still ends it).
   OSStatus copyRights(const AuthorizationExternalForm& session, const AuthorizationItemSet& rights,
                       AuthorizationFlags flags);
+  // Whether the session would be granted `right` without asking anyone.
   bool sessionHoldsRight(const AuthorizationExternalForm& session, const std::string& right) const;
 
   // AuthorizationRightGet: errAuthorizationDenied when the right is not in
@@ -62,16 +65,19 @@ class SimAuthorizationAuthority {
                     const std::string& description);
 
  private:
-  using GrantedRights = std::set<std::string>;
+  struct Session {
+    bool administratorCredential = false;
+  };
   // REQUIRES: mutex_ held.
-  OSStatus obtainRights(GrantedRights& granted, const AuthorizationItemSet& rights, AuthorizationFlags flags);
+  OSStatus obtainRights(Session& session, const AuthorizationItemSet& rights, AuthorizationFlags flags);
+  OSStatus obtainRight(Session& session, const std::string& right, AuthorizationFlags flags);
   AuthorizationExternalForm newSessionName();
 
   mutable std::mutex mutex_;
   SimAuthorizationDatabase& database_;
   Transcript* transcript_;
   AdminAnswer adminAnswer_ = AdminAnswer::allow;
-  std::map<AuthorizationExternalForm, GrantedRights> sessions_;
+  std::map<AuthorizationExternalForm, Session> sessions_;
   std::random_device randomSource_;
 };
 

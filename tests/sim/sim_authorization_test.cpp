@@ -147,19 +147,30 @@ TEST_F(SimAuthorizationTest, RefusedRightIsAskedForAgain) {
   EXPECT_THAT(recorded.take(), ElementsAre(promptLine(kAppRight, "deny"), promptLine(kAppRight, "allow")));
 }
 
-TEST_F(SimAuthorizationTest, FailingCallKeepsNoneOfTheRightsItObtained) {
+TEST_F(SimAuthorizationTest, PartialRightsSkipTheRefusedOnes) {
   ASSERT_TRUE(database.store("open", PropertyDictionary{{"class", "allow"}}));
   ASSERT_TRUE(database.store("closed", PropertyDictionary{{"class", "deny"}}));
   const auto ref = create();
-  EXPECT_EQ(services.authorizationCopyRights(ref, rightsNamed({"open", "closed"}), nullptr, kInteractiveExtend),
-            errAuthorizationDenied);
-  EXPECT_FALSE(services.holdsRight(ref, "open"));
-  EXPECT_EQ(services.authorizationCopyRights(ref, rightsNamed({"open", "closed"}), nullptr,
-                                             kInteractiveExtend | kAuthorizationFlagPartialRights),
+  const auto both = rightsNamed({"open", "closed"});
+  EXPECT_EQ(services.authorizationCopyRights(ref, both, nullptr, kInteractiveExtend), errAuthorizationDenied);
+  EXPECT_EQ(services.authorizationCopyRights(ref, both, nullptr, kInteractiveExtend | kAuthorizationFlagPartialRights),
+            errAuthorizationSuccess);
+}
+
+TEST_F(SimAuthorizationTest, CredentialCoversOtherAdministratorRightsButNotARefusingRule) {
+  storeAppRight();
+  const auto bless = rightsNamed({kSMRightBlessPrivilegedHelper});
+  const auto ref = create(&bless, kBlessFlags);
+  const auto appRight = rightsNamed({kAppRight});
+  EXPECT_EQ(services.authorizationCopyRights(ref, appRight, nullptr, kAuthorizationFlagDefaults),
             errAuthorizationSuccess)
-      << "partial rights skip the refused one";
-  EXPECT_TRUE(services.holdsRight(ref, "open"));
-  EXPECT_FALSE(services.holdsRight(ref, "closed"));
+      << "the administrator authenticated in this authorization already";
+  EXPECT_TRUE(services.holdsRight(ref, kAppRight));
+
+  storeAppRight(PropertyDictionary{{"class", "deny"}});
+  EXPECT_EQ(services.authorizationCopyRights(ref, appRight, nullptr, kInteractiveExtend), errAuthorizationDenied);
+  EXPECT_FALSE(services.holdsRight(ref, kAppRight));
+  EXPECT_THAT(recorded.take(), ElementsAre(promptLine(kSMRightBlessPrivilegedHelper, "allow")));
 }
 
 TEST_F(SimAuthorizationTest, CancelEndsEvenAPartialRequest) {
