@@ -35,7 +35,10 @@ void BM_FireTimerOnClosedLid(benchmark::State& state) {
   releaseAlarmPlayer();
 }
 
-BENCHMARK(BM_FireTimerOnClosedLid)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_FireTimerOnClosedLid)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 }  // namespace brannic::sim

@@ -18,12 +18,13 @@ inline constexpr float kMuteThreshold = 0.05f;
 
 // The property addresses the module uses, all on the main element.
 inline constexpr AudioObjectPropertyAddress kDefaultOutputDeviceAddress{
-    kAudioHardwarePropertyDefaultOutputDevice, kAudioObjectPropertyScopeGlobal, kAudioObjectPropertyElementMain};
+    kAudioHardwarePropertyDefaultOutputDevice, kAudioObjectPropertyScopeGlobal,
+    kAudioObjectPropertyElementMain};
 inline constexpr AudioObjectPropertyAddress kVolumeAddress{
     kAudioHardwareServiceDeviceProperty_VirtualMainVolume, kAudioDevicePropertyScopeOutput,
     kAudioObjectPropertyElementMain};
-inline constexpr AudioObjectPropertyAddress kMuteAddress{kAudioDevicePropertyMute, kAudioDevicePropertyScopeOutput,
-                                                         kAudioObjectPropertyElementMain};
+inline constexpr AudioObjectPropertyAddress kMuteAddress{
+    kAudioDevicePropertyMute, kAudioDevicePropertyScopeOutput, kAudioObjectPropertyElementMain};
 
 // The identifier of the default output device, or 0 when there is none (or
 // the query fails).

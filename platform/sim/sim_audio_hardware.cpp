@@ -87,7 +87,9 @@ SimAudioHardware::Target SimAudioHardware::targetOf(AudioObjectID object,
                     kAudioDevicePropertyScopeOutput)) {
       return Target::deviceVolume;
     }
-    if (sameAddress(address, kAudioDevicePropertyMute, kAudioDevicePropertyScopeOutput)) return Target::deviceMute;
+    if (sameAddress(address, kAudioDevicePropertyMute, kAudioDevicePropertyScopeOutput)) {
+      return Target::deviceMute;
+    }
   }
   return Target::none;
 }

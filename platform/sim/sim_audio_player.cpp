@@ -14,7 +14,9 @@ namespace {
 constexpr std::size_t kId3HeaderSize = 10;
 constexpr std::size_t kFrameHeaderSize = 4;
 
-std::uint8_t byteAt(std::string_view bytes, std::size_t index) { return static_cast<std::uint8_t>(bytes[index]); }
+std::uint8_t byteAt(std::string_view bytes, std::size_t index) {
+  return static_cast<std::uint8_t>(bytes[index]);
+}
 
 std::string fileName(const std::string& path) {
   const auto slash = path.find_last_of('/');
@@ -101,7 +103,8 @@ bool looksLikeMp3(std::string_view bytes) {
   return isMp3FrameHeader(bytes);
 }
 
-SimAudioPlayerFactory::SimAudioPlayerFactory(Transcript* transcript) : state_(std::make_shared<SoundState>()) {
+SimAudioPlayerFactory::SimAudioPlayerFactory(Transcript* transcript)
+    : state_(std::make_shared<SoundState>()) {
   state_->transcript = transcript;
 }
 

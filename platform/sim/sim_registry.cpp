@@ -57,8 +57,8 @@ SimRegistry::SimRegistry(std::string binDirectory) : binDirectory_(std::move(bin
 
 std::string SimRegistry::registryDump(LidState state) {
   std::string dump =
-      "+-o IOPMrootDomain  <class IOPMrootDomain, id 0x100000111, registered, matched, active, busy 0 (0 ms), "
-      "retain 52>\n"
+      "+-o IOPMrootDomain  <class IOPMrootDomain, id 0x100000111, registered, matched, active, "
+      "busy 0 (0 ms), retain 52>\n"
       "    | {\n"
       "    |   \"IOSleepSupported\" = Yes\n";
   if (state != LidState::none) {

@@ -144,7 +144,8 @@ std::optional<std::string> SimShell::launchAndReadStandardOutput(const std::stri
   pid_t pid = 0;
   // posix_spawn reports a failed exec as its result, so a missing shell is
   // told apart from a shell that prints nothing.
-  if (::posix_spawn(&pid, launchPath.c_str(), actions.get(), attributes.get(), argv.data(), envp.data()) != 0) {
+  if (::posix_spawn(&pid, launchPath.c_str(), actions.get(), attributes.get(), argv.data(), envp.data()) !=
+      0) {
     return std::nullopt;
   }
   writeEnd.reset();  // the task holds the only write end now: EOF comes when it is done

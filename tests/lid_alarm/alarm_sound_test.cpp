@@ -102,10 +102,13 @@ TEST_P(AlarmLoadFailureTest, EmptiesTheSlotStillRaisesAndSaysWhy) {
 }
 
 const LoadFailureCase kLoadFailures[] = {
-    {"MissingResource", false, std::nullopt, "Unable to load alarm sound: the bundle has no resource Final.mp3"},
-    {"NotAudio", true, "Final.mp3 is not an MP3 file", "Unable to load alarm sound: Final.mp3 is not an MP3 file"},
+    {"MissingResource", false, std::nullopt,
+     "Unable to load alarm sound: the bundle has no resource Final.mp3"},
+    {"NotAudio", true, "Final.mp3 is not an MP3 file",
+     "Unable to load alarm sound: Final.mp3 is not an MP3 file"},
     {"NoReasonGiven", true, "",
-     "Unable to load alarm sound: the file cannot be played: /Applications/Brannic.app/Contents/Resources/Final.mp3"},
+     "Unable to load alarm sound: the file cannot be played: "
+     "/Applications/Brannic.app/Contents/Resources/Final.mp3"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, AlarmLoadFailureTest, ::testing::ValuesIn(kLoadFailures),

@@ -81,8 +81,8 @@ class FakeAudioHardware final : public AudioHardware {
   }
 
   OSStatus getPropertyData(AudioObjectID object, const AudioObjectPropertyAddress& address,
-                           std::uint32_t qualifierDataSize, const void* qualifierData, std::uint32_t* ioDataSize,
-                           void* outData) override {
+                           std::uint32_t qualifierDataSize, const void* qualifierData,
+                           std::uint32_t* ioDataSize, void* outData) override {
     if (qualifierDataSize != 0 || qualifierData != nullptr || ioDataSize == nullptr || *ioDataSize != 4) {
       return misuse();
     }

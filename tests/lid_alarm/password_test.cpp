@@ -18,8 +18,9 @@ TEST(PasswordTest, StartsEmptyOrWithTheGivenString) {
 TEST(PasswordTest, SubscribersHearOfEveryAssignmentBeforeItTakesEffect) {
   Password model;
   std::vector<std::string> seen;
-  Subscription first = model.objectWillChange().subscribe([&] { seen.push_back("first " + model.password()); });
-  Subscription second = model.objectWillChange().subscribe([&] { seen.push_back("second " + model.password()); });
+  ChangePublisher& willChange = model.objectWillChange();
+  Subscription first = willChange.subscribe([&] { seen.push_back("first " + model.password()); });
+  Subscription second = willChange.subscribe([&] { seen.push_back("second " + model.password()); });
 
   model.setPassword("a");
   model.setPassword("a");  // an equal string is still an assignment

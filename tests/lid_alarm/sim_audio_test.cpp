@@ -41,7 +41,8 @@ struct ShapeAnswers {
   OSStatus writeStatus;
 };
 
-ShapeAnswers answersFor(SimAudioHardware& hardware, AudioObjectID object, const AudioObjectPropertyAddress& address) {
+ShapeAnswers answersFor(SimAudioHardware& hardware, AudioObjectID object,
+                        const AudioObjectPropertyAddress& address) {
   ShapeAnswers answers{};
   answers.has = hardware.hasProperty(object, address);
   answers.settableStatus = hardware.isPropertySettable(object, address, &answers.settable);
@@ -190,8 +191,9 @@ TEST(SimAlarmTest, AlarmsOnTheSimulatedMachineWithTheShippedSound) {
 
   playAlarmSound(bundle, players, hardware, console);
   playAlarmSound(bundle, players, hardware, console);
-  EXPECT_EQ(recorded.lines, (Lines{"audio: volume 1.00", "audio: mute 0", "sound: play Final.mp3", "sound: stop",
-                                   "audio: volume 1.00", "audio: mute 0", "sound: play Final.mp3"}));
+  EXPECT_EQ(recorded.lines, (Lines{"audio: volume 1.00", "audio: mute 0", "sound: play Final.mp3",
+                                   "sound: stop", "audio: volume 1.00", "audio: mute 0",
+                                   "sound: play Final.mp3"}));
   EXPECT_EQ(console.lines.back(), "Sound was played");
   EXPECT_TRUE(players.isPlaying());
   releaseAlarmPlayer();
@@ -206,7 +208,9 @@ struct Mp3Case {
 
 class LooksLikeMp3Test : public ::testing::TestWithParam<Mp3Case> {};
 
-TEST_P(LooksLikeMp3Test, ChecksTagAndFrameHeader) { EXPECT_EQ(looksLikeMp3(GetParam().bytes), GetParam().mp3); }
+TEST_P(LooksLikeMp3Test, ChecksTagAndFrameHeader) {
+  EXPECT_EQ(looksLikeMp3(GetParam().bytes), GetParam().mp3);
+}
 
 // An ID3v2.3 tag with 5 bytes of body, followed by `after`.
 std::string tagged(const std::string& after, char flags = 0) {
@@ -313,7 +317,9 @@ class ThreadedGlobalQueue final : public RunLoop {
   void addOperationToMainQueue(Block) override {}
   void dispatchAsyncMain(Block) override {}
   void dispatchAsyncGlobal(Block block) override { worker_ = std::thread(std::move(block)); }
-  std::shared_ptr<Timer> scheduleRepeatingTimer(double, std::function<void(Timer&)>) override { return nullptr; }
+  std::shared_ptr<Timer> scheduleRepeatingTimer(double, std::function<void(Timer&)>) override {
+    return nullptr;
+  }
   void sleepForTimeInterval(double) override { std::this_thread::yield(); }
   void join() {
     if (worker_.joinable()) worker_.join();

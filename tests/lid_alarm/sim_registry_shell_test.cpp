@@ -143,7 +143,8 @@ TEST(SimShellTest, TaskGetsCleanSignalsAndNoHostDescriptorsAndIsReaped) {
 
   SimShell shell("");
   const auto signals = runShell(shell, "exec grep -E '^Sig(Blk|Ign):' /proc/self/status");
-  const auto leaked = runShell(shell, "[ -e /proc/$$/fd/" + std::to_string(hostDescriptor) + " ] && echo leaked");
+  const auto leaked =
+      runShell(shell, "[ -e /proc/$$/fd/" + std::to_string(hostDescriptor) + " ] && echo leaked");
 
   ::close(hostDescriptor);
   pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);

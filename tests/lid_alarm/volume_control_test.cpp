@@ -39,6 +39,12 @@ const Setup kNoDefaultDeviceProperty = [](FakeAudioHardware& h) { h.defaultDevic
 const Setup kDefaultDeviceReadFails = [](FakeAudioHardware& h) { h.defaultDeviceReadStatus = kFakeFailure; };
 const Setup kDefaultDeviceIsZero = [](FakeAudioHardware& h) { h.device = kAudioObjectUnknown; };
 
+// Single faults of the device's two properties.
+const Setup kMuteWriteFails = [](FakeAudioHardware& h) { h.mute.writeStatus = kFakeFailure; };
+const Setup kNoMute = [](FakeAudioHardware& h) { h.mute.present = false; };
+const Setup kVolumeSettableQueryFails = [](FakeAudioHardware& h) { h.volume.settableStatus = kFakeFailure; };
+const Setup kVolumeWriteFails = [](FakeAudioHardware& h) { h.volume.writeStatus = kFakeFailure; };
+
 struct SetVolumeCase {
   const char* name;
   Setup setup;
@@ -62,42 +68,40 @@ TEST_P(SetSystemVolumeTest, PrintsAndWritesExactly) {
 
 const SetVolumeCase kSetVolumeCases[] = {
     {"LevelThenUnmute", kAsIs, 0.7f, true, {}, {"volume 0.70", "mute 0"}},
-    {"LevelWithoutAutoMuteLeavesMuteAlone", [](FakeAudioHardware& h) { h.mute.writeStatus = kFakeFailure; }, 0.7f,
-     false, {}, {"volume 0.70"}},
+    {"LevelWithoutAutoMuteLeavesMuteAlone", kMuteWriteFails, 0.7f, false, {}, {"volume 0.70"}},
     {"AboveRangeIsClampedToOne", kAsIs, 1.5f, true,
      {"Tentative volume ( 1.50) was out of range; reset to  1.00"}, {"volume 1.00", "mute 0"}},
     {"ExactlyOneIsInRange", kAsIs, 1.0f, true, {}, {"volume 1.00", "mute 0"}},
     {"BelowRangeMutes", kAsIs, -0.5f, true, {"Tentative volume (-0.50) was out of range; reset to  0.00"},
      {"mute 1"}},
     {"ExactlyZeroIsInRangeAndMutes", kAsIs, 0.0f, true, {}, {"mute 1"}},
-    {"NaNIsOutOfRangeAndMutes", kAsIs, kNaN, true, {"Tentative volume (  nan) was out of range; reset to  0.00"},
-     {"mute 1"}},
+    {"NaNIsOutOfRangeAndMutes", kAsIs, kNaN, true,
+     {"Tentative volume (  nan) was out of range; reset to  0.00"}, {"mute 1"}},
     {"BelowThresholdMutesWithoutAutoMute", kAsIs, 0.04f, false, {}, {"mute 1"}},
     {"BelowThresholdMutesWithAutoMute", kAsIs, 0.04f, true, {}, {"mute 1"}},
     {"ThresholdItselfIsALevel", kAsIs, 0.05f, true, {}, {"volume 0.05", "mute 0"}},
-    {"MutingWithoutMuteProperty", [](FakeAudioHardware& h) { h.mute.present = false; }, 0.0f, true,
+    {"MutingWithoutMuteProperty", kNoMute, 0.0f, true,
      {"The device 0x49 does not have a volume to set"}, {}},
     {"MutingWithReadOnlyMute", [](FakeAudioHardware& h) { h.mute.settable = false; }, 0.0f, true,
      {"Should mute device 0x49 but did not succeed", "The volume of device 0x49 cannot be set"}, {}},
     {"MutingWhenSettableQueryFails", [](FakeAudioHardware& h) { h.mute.settableStatus = kFakeFailure; }, 0.0f,
      true, {"Should mute device 0x49 but did not succeed", "The volume of device 0x49 cannot be set"}, {}},
-    {"MuteWriteFails", [](FakeAudioHardware& h) { h.mute.writeStatus = kFakeFailure; }, 0.0f, true,
+    {"MuteWriteFails", kMuteWriteFails, 0.0f, true,
      {"The device 0x49 was not muted"}, {}},
     {"LevelWithoutVolumeProperty", [](FakeAudioHardware& h) { h.volume.present = false; }, 0.7f, true,
      {"The device 0x49 does not have a volume to set"}, {}},
     {"LevelWithReadOnlyVolume", [](FakeAudioHardware& h) { h.volume.settable = false; }, 0.7f, true,
      {"The volume of device 0x49 cannot be set"}, {}},
-    {"LevelWhenSettableQueryFails", [](FakeAudioHardware& h) { h.volume.settableStatus = kFakeFailure; }, 0.7f,
-     true, {"The volume of device 0x49 cannot be set"}, {}},
-    {"FailedLevelThenSuccessfulUnmute", [](FakeAudioHardware& h) { h.volume.writeStatus = kFakeFailure; }, 0.7f,
-     true, {"The device 0x49 was unable to set volume"}, {"mute 0"}},
-    {"FailedLevelWithoutAutoMute", [](FakeAudioHardware& h) { h.volume.writeStatus = kFakeFailure; }, 0.7f,
-     false, {"The device 0x49 was unable to set volume", "Unable to set volume for device 0x49"}, {}},
-    {"LevelOnDeviceWithoutMute", [](FakeAudioHardware& h) { h.mute.present = false; }, 0.7f, true,
-     {"Unable to set volume for device 0x49"}, {"volume 0.70"}},
-    {"LevelOnDeviceWithoutMuteAndNoAutoMute", [](FakeAudioHardware& h) { h.mute.present = false; }, 0.7f, false,
-     {}, {"volume 0.70"}},
-    {"UnmuteFails", [](FakeAudioHardware& h) { h.mute.writeStatus = kFakeFailure; }, 0.7f, true,
+    {"LevelWhenSettableQueryFails", kVolumeSettableQueryFails, 0.7f, true,
+     {"The volume of device 0x49 cannot be set"}, {}},
+    {"FailedLevelThenSuccessfulUnmute", kVolumeWriteFails, 0.7f, true,
+     {"The device 0x49 was unable to set volume"}, {"mute 0"}},
+    {"FailedLevelWithoutAutoMute", kVolumeWriteFails, 0.7f, false,
+     {"The device 0x49 was unable to set volume", "Unable to set volume for device 0x49"}, {}},
+    {"LevelOnDeviceWithoutMute", kNoMute, 0.7f, true, {"Unable to set volume for device 0x49"},
+     {"volume 0.70"}},
+    {"LevelOnDeviceWithoutMuteAndNoAutoMute", kNoMute, 0.7f, false, {}, {"volume 0.70"}},
+    {"UnmuteFails", kMuteWriteFails, 0.7f, true,
      {"Unable to set volume for device 0x49"}, {"volume 0.70"}},
     {"NoDefaultDeviceProperty", kNoDefaultDeviceProperty, 0.7f, true,
      {"Unable to get default audio device", "Audio Device unknown"}, {}},
@@ -196,19 +200,20 @@ const MuteCase kMuteCases[] = {
        h.mute.settableStatus = kFakeFailure;
      },
      false, {}, {}, {}},
-    {"NoMuteProperty", [](FakeAudioHardware& h) { h.mute.present = false; }, false, {}, {}, {}},
+    {"NoMuteProperty", kNoMute, false, {}, {}, {}},
     {"ReadFailsCountsAsUnmuted",
      [](FakeAudioHardware& h) {
        h.storedMute = 1;
        h.mute.readStatus = kFakeFailure;
      },
      false, {}, {"mute 1"}, {}},
-    {"WriteFails", [](FakeAudioHardware& h) { h.mute.writeStatus = kFakeFailure; }, false, {}, {},
+    {"WriteFails", kMuteWriteFails, false, {}, {},
      {"Cannot change mute status of device 0x49"}},
     {"NoDefaultDeviceProperty", kNoDefaultDeviceProperty, false,
      {"Unable to get default audio device", "Audio device unknown"}, {},
      {"Unable to get default audio device", "Audio device unknown"}},
-    {"DefaultDeviceIsZero", kDefaultDeviceIsZero, false, {"Audio device unknown"}, {}, {"Audio device unknown"}},
+    {"DefaultDeviceIsZero", kDefaultDeviceIsZero, false, {"Audio device unknown"}, {},
+     {"Audio device unknown"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, MuteStateTest, ::testing::ValuesIn(kMuteCases),
