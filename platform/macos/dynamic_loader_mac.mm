@@ -15,7 +15,8 @@ DynamicLoader::EntryPoint MacDynamicLoader::lookUp(LibraryHandle handle, const s
   void* address = dlsym(handle, symbol.c_str());
   if (address == nullptr) return {};
   // The entry points looked up here take no arguments and are called as
-  // returning nothing.
+  // returning nothing. Libraries are never closed, so the address the
+  // function holds stays valid.
   const auto entryPoint = reinterpret_cast<void (*)()>(address);
   return [entryPoint] { entryPoint(); };
 }
