@@ -6,6 +6,7 @@ void registerAllCommands(CommandTable& table) {
   registerSessionCommands(table);
   registerAppCommands(table);
   registerDeviceCommands(table);
+  registerAuthCommands(table);
   registerHelperCommands(table);
 }
 

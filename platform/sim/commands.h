@@ -11,6 +11,8 @@ namespace brannic::sim {
 void registerAppCommands(CommandTable& table);
 // lid, audio, sound; state keys lid, volume, muted, sound.
 void registerDeviceCommands(CommandTable& table);
+// admin, authdb, auth, bless; state key sleep.
+void registerAuthCommands(CommandTable& table);
 // helper, bundle; state key helper.
 void registerHelperCommands(CommandTable& table);
 // wait, settle, state, help.

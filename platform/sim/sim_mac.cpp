@@ -56,6 +56,12 @@ SimMac::SimMac(Transcript& transcript, SimMacOptions options)
       xpcTraffic_(&transcript, &runLoop_),
       launchd_(machine_.path(), &transcript, &xpcTraffic_),
       xpc_(launchd_, &xpcTraffic_),
+      authorization_(machine_.path(), &transcript),
+      serviceManagement_(authorization_.services(), bundlePath() + "/Contents/Library/LaunchServices",
+                         [this](const std::string& label, const std::string& executable, std::string* error) {
+                           return launchd_.bless(label, executable, error);
+                         }),
+      power_(machine_.path(), &transcript),
       notificationCenter_(runLoop_),
       screen_(notificationCenter_, &transcript),
       platform_{runLoop_,
@@ -67,12 +73,15 @@ SimMac::SimMac(Transcript& transcript, SimMacOptions options)
                 bundle_,
                 appKit_,
                 xpc_,
-                authorization_,
+                authorization_.services(),
                 serviceManagement_,
                 screen_,
                 notificationCenter_} {
   appKit_.setLauncher([this] { loadMainInterface(); });
   bundle_.setEmbeddedInfoReader(readEmbeddedInfoPlist);
+  // The helper changes the sleep setting behind the simulator's back: look
+  // before each of its messages is handled, so the change shows first.
+  xpcTraffic_.setIncomingHook([this] { power_.poll(); });
 }
 
 SimMac::~SimMac() {
@@ -105,7 +114,9 @@ void SimMac::loadMainInterface() {
 }
 
 void SimMac::settle() {
-  for (const std::string& label : runLoop_.settle(kSettleTimeout)) {
+  const auto unanswered = runLoop_.settle(kSettleTimeout);
+  power_.poll();
+  for (const std::string& label : unanswered) {
     transcript_.emit("sim", "no answer from " + escapeText(label));
   }
 }

@@ -7,6 +7,11 @@
 //   usr/sbin/ioreg             the I/O registry stand-in (first on PATH)
 //   Library/LaunchDaemons, Library/PrivilegedHelperTools, var/run/launchd
 //                              launchd's system domain (see sim_launchd.h)
+//   var/db/auth.db, var/run/authorization.socket
+//                              the rights database and the helper's way to
+//                              the authority (see sim_authorization_system.h)
+//   usr/bin/pmset, var/db/sleep_disabled
+//                              the power tool and the sleep setting (see sim_power.h)
 #pragma once
 
 #include <chrono>
@@ -21,12 +26,15 @@
 #include "platform/sim/sim_app_kit.h"
 #include "platform/sim/sim_audio_hardware.h"
 #include "platform/sim/sim_audio_player.h"
+#include "platform/sim/sim_authorization_system.h"
 #include "platform/sim/sim_bundle.h"
 #include "platform/sim/sim_console.h"
 #include "platform/sim/sim_launchd.h"
+#include "platform/sim/sim_power.h"
 #include "platform/sim/sim_registry.h"
 #include "platform/sim/sim_run_loop.h"
 #include "platform/sim/sim_screen.h"
+#include "platform/sim/sim_service_management.h"
 #include "platform/sim/sim_shell.h"
 #include "platform/sim/sim_unavailable.h"
 #include "platform/sim/sim_xpc_connections.h"
@@ -72,6 +80,9 @@ class SimMac {
   SimNotificationCenter& notificationCenter() { return notificationCenter_; }
   SimLaunchd& launchd() { return launchd_; }
   SimXpcTraffic& xpcTraffic() { return xpcTraffic_; }
+  SimAuthorizationSystem& authorization() { return authorization_; }
+  SimServiceManagement& serviceManagement() { return serviceManagement_; }
+  SimPower& power() { return power_; }
 
   // The program entry: the application main function loads the main
   // interface (creating the delegate) and finishes launching. Returns false,
@@ -109,8 +120,9 @@ class SimMac {
   SimXpcTraffic xpcTraffic_;
   SimLaunchd launchd_;  // stops the helpers after the application has let go of them
   SimXpcConnections xpc_;
-  UnavailableAuthorizationServices authorization_;
-  UnavailableServiceManagement serviceManagement_;
+  SimAuthorizationSystem authorization_;
+  SimServiceManagement serviceManagement_;
+  SimPower power_;
   SimNotificationCenter notificationCenter_;
   SimScreen screen_;
   Platform platform_;
