@@ -64,7 +64,8 @@ struct OutletControls {
 
 // The two properties announce their changes themselves (above).
 + (BOOL)automaticallyNotifiesObserversForKey:(NSString*)key {
-  if ([key isEqualToString:kHelperIsInstalledKey] || [key isEqualToString:kCurrentHelperAuthDataKey]) return NO;
+  if ([key isEqualToString:kHelperIsInstalledKey] || [key isEqualToString:kCurrentHelperAuthDataKey])
+    return NO;
   return [super automaticallyNotifiesObserversForKey:key];
 }
 
@@ -72,7 +73,8 @@ struct OutletControls {
 
 - (void)setButtonInstallHelper:(NSButton*)button {
   _buttonInstallHelper = button;
-  connectOutlet(_controls.buttonInstallHelper, _delegate->buttonInstallHelper, brannic::mac::makeButton(button));
+  connectOutlet(_controls.buttonInstallHelper, _delegate->buttonInstallHelper,
+                brannic::mac::makeButton(button));
 }
 
 - (void)setButtonDestroyCachedAuthorization:(NSButton*)button {
@@ -127,7 +129,8 @@ struct OutletControls {
 }
 
 - (void)setHelperIsInstalled:(BOOL)installed {
-  _delegate->setValueForKey(brannic::PropertyValue{installed == YES}, brannic::mac::toStdString(kHelperIsInstalledKey));
+  _delegate->setValueForKey(brannic::PropertyValue{installed == YES},
+                            brannic::mac::toStdString(kHelperIsInstalledKey));
 }
 
 - (NSData*)currentHelperAuthData {

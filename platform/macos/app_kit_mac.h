@@ -18,7 +18,8 @@ class MacAppKit final : public AppKit {
   int applicationMain(int argc, char** argv) override;
   std::shared_ptr<StatusItem> statusItemWithLength(double length) override;
   ImageRef imageNamed(std::string_view name) override;
-  ImageRef imageWithSystemSymbolName(std::string_view symbolName, std::string_view accessibilityDescription) override;
+  ImageRef imageWithSystemSymbolName(std::string_view symbolName,
+                                     std::string_view accessibilityDescription) override;
   void hide() override;
   double smallSystemFontSize() override;
   Font systemFontOfSize(double size) override;

@@ -95,7 +95,9 @@ std::shared_ptr<StatusItem> MacAppKit::statusItemWithLength(double length) {
   return std::make_shared<MacStatusItem>(item);
 }
 
-ImageRef MacAppKit::imageNamed(std::string_view name) { return toImageRef([NSImage imageNamed:toNSString(name)]); }
+ImageRef MacAppKit::imageNamed(std::string_view name) {
+  return toImageRef([NSImage imageNamed:toNSString(name)]);
+}
 
 ImageRef MacAppKit::imageWithSystemSymbolName(std::string_view symbolName,
                                               std::string_view accessibilityDescription) {

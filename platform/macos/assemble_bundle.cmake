@@ -10,7 +10,8 @@ endforeach()
 set(launch_services "${APP}/Contents/Library/LaunchServices")
 set(helper_in_bundle "${launch_services}/${LABEL}")
 file(MAKE_DIRECTORY "${launch_services}")
-execute_process(COMMAND "${CMAKE_COMMAND}" -E copy "${HELPER}" "${helper_in_bundle}" COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND "${CMAKE_COMMAND}" -E copy "${HELPER}" "${helper_in_bundle}"
+                COMMAND_ERROR_IS_FATAL ANY)
 
 if(NOT IDENTITY)
   message(STATUS "Brannic.app is not signed: configure with -DBRANNIC_SIGNING_IDENTITY=<identity>")
@@ -19,7 +20,8 @@ endif()
 # The hardened runtime on both; the helper's identifier is its label, which
 # the application's SMPrivilegedExecutables requirement names.
 execute_process(
-  COMMAND codesign --force --options runtime --identifier "${LABEL}" --sign "${IDENTITY}" "${helper_in_bundle}"
+  COMMAND codesign --force --options runtime --identifier "${LABEL}" --sign "${IDENTITY}"
+          "${helper_in_bundle}"
   COMMAND_ERROR_IS_FATAL ANY)
 execute_process(
   COMMAND codesign --force --options runtime --sign "${IDENTITY}" "${APP}"

@@ -11,8 +11,8 @@ class MacAudioHardware final : public AudioHardware {
   OSStatus isPropertySettable(AudioObjectID object, const AudioObjectPropertyAddress& address,
                               bool* outIsSettable) override;
   OSStatus getPropertyData(AudioObjectID object, const AudioObjectPropertyAddress& address,
-                           std::uint32_t qualifierDataSize, const void* qualifierData, std::uint32_t* ioDataSize,
-                           void* outData) override;
+                           std::uint32_t qualifierDataSize, const void* qualifierData,
+                           std::uint32_t* ioDataSize, void* outData) override;
   OSStatus setPropertyData(AudioObjectID object, const AudioObjectPropertyAddress& address,
                            std::uint32_t qualifierDataSize, const void* qualifierData, std::uint32_t dataSize,
                            const void* data) override;

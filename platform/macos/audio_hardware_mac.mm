@@ -12,7 +12,8 @@ static_assert(std::is_same_v<brannic::AudioObjectID, ::AudioObjectID>);
 static_assert(std::is_same_v<std::uint32_t, ::UInt32>);
 static_assert(brannic::kAudioObjectUnknown == ::kAudioObjectUnknown);
 static_assert(brannic::kAudioObjectSystemObject == ::kAudioObjectSystemObject);
-static_assert(brannic::kAudioHardwarePropertyDefaultOutputDevice == ::kAudioHardwarePropertyDefaultOutputDevice);
+static_assert(brannic::kAudioHardwarePropertyDefaultOutputDevice ==
+              ::kAudioHardwarePropertyDefaultOutputDevice);
 static_assert(brannic::kAudioDevicePropertyMute == ::kAudioDevicePropertyMute);
 static_assert(brannic::kAudioObjectPropertyScopeGlobal == ::kAudioObjectPropertyScopeGlobal);
 static_assert(brannic::kAudioDevicePropertyScopeOutput == ::kAudioDevicePropertyScopeOutput);

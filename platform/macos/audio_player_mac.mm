@@ -37,7 +37,8 @@ std::unique_ptr<AudioPlayer> MacAudioPlayerFactory::playerWithContentsOfURL(cons
   AVAudioPlayer* player = [[AVAudioPlayer alloc] initWithContentsOfURL:[NSURL fileURLWithPath:toNSString(url)]
                                                                  error:&failure];
   if (player == nil) {
-    if (error != nullptr) *error = failure != nil ? toStdString(failure.localizedDescription) : "no audio player";
+    if (error != nullptr)
+      *error = failure != nil ? toStdString(failure.localizedDescription) : "no audio player";
     return nullptr;
   }
   return std::make_unique<MacAudioPlayer>(player);

@@ -15,7 +15,8 @@ class MacAuthorizationServices final : public AuthorizationServices {
   OSStatus authorizationCreateFromExternalForm(const AuthorizationExternalForm& externalForm,
                                                AuthorizationRef* outAuthorization) override;
   OSStatus authorizationCopyRights(AuthorizationRef authorization, const AuthorizationItemSet& rights,
-                                   const AuthorizationItemSet* environment, AuthorizationFlags flags) override;
+                                   const AuthorizationItemSet* environment,
+                                   AuthorizationFlags flags) override;
   OSStatus authorizationRightGet(const std::string& rightName,
                                  std::optional<PropertyValue>* outDefinition) override;
   OSStatus authorizationRightSet(AuthorizationRef authorization, const std::string& rightName,

@@ -80,8 +80,8 @@ OSStatus MacAuthorizationServices::authorizationMakeExternalForm(AuthorizationRe
   return status;
 }
 
-OSStatus MacAuthorizationServices::authorizationCreateFromExternalForm(const AuthorizationExternalForm& externalForm,
-                                                                       AuthorizationRef* outAuthorization) {
+OSStatus MacAuthorizationServices::authorizationCreateFromExternalForm(
+    const AuthorizationExternalForm& externalForm, AuthorizationRef* outAuthorization) {
   ::AuthorizationExternalForm external{};
   std::transform(externalForm.begin(), externalForm.end(), std::begin(external.bytes),
                  [](std::uint8_t byte) { return static_cast<char>(byte); });
@@ -98,15 +98,16 @@ OSStatus MacAuthorizationServices::authorizationCopyRights(AuthorizationRef auth
                                                            AuthorizationFlags flags) {
   const NativeItemSet nativeRights(&rights);
   const NativeItemSet nativeEnvironment(environment);
-  return ::AuthorizationCopyRights(toNativeAuthorization(authorization), nativeRights.get(), nativeEnvironment.get(), flags,
-                                   nullptr);
+  return ::AuthorizationCopyRights(toNativeAuthorization(authorization), nativeRights.get(),
+                                   nativeEnvironment.get(), flags, nullptr);
 }
 
 OSStatus MacAuthorizationServices::authorizationRightGet(const std::string& rightName,
                                                          std::optional<PropertyValue>* outDefinition) {
   @autoreleasepool {
     CFDictionaryRef stored = nullptr;
-    const OSStatus status = ::AuthorizationRightGet(rightName.c_str(), outDefinition != nullptr ? &stored : nullptr);
+    const OSStatus status =
+        ::AuthorizationRightGet(rightName.c_str(), outDefinition != nullptr ? &stored : nullptr);
     // Owned from here on, whatever the status, so nothing leaks.
     id definition = CFBridgingRelease(stored);
     if (status == errAuthorizationSuccess && outDefinition != nullptr && definition != nil)
@@ -116,13 +117,15 @@ OSStatus MacAuthorizationServices::authorizationRightGet(const std::string& righ
 }
 
 OSStatus MacAuthorizationServices::authorizationRightSet(AuthorizationRef authorization,
-                                                         const std::string& rightName, const PropertyValue& rule,
+                                                         const std::string& rightName,
+                                                         const PropertyValue& rule,
                                                          const std::string& description) {
   @autoreleasepool {
     id definition = toPropertyListObject(rule);
     NSString* descriptionText = toNSString(description);
-    return ::AuthorizationRightSet(toNativeAuthorization(authorization), rightName.c_str(), (__bridge CFTypeRef)definition,
-                                   (__bridge CFStringRef)descriptionText, nullptr, nullptr);
+    return ::AuthorizationRightSet(toNativeAuthorization(authorization), rightName.c_str(),
+                                   (__bridge CFTypeRef)definition, (__bridge CFStringRef)descriptionText,
+                                   nullptr, nullptr);
   }
 }
 

@@ -32,11 +32,11 @@ bool peerSatisfiesRequirement(NSXPCConnection* connection, NSString* requirement
   if (parsedRequirement == nil || ![connection respondsToSelector:@selector(auditToken)]) return false;
 
   audit_token_t token = connection.auditToken;
-  NSDictionary* attributes = @{(__bridge NSString*)kSecGuestAttributeAudit : [NSData dataWithBytes:&token
-                                                                                            length:sizeof token]};
+  NSDictionary* attributes =
+      @{(__bridge NSString*)kSecGuestAttributeAudit : [NSData dataWithBytes:&token length:sizeof token]};
   SecCodeRef guest = nullptr;
-  if (SecCodeCopyGuestWithAttributes(nullptr, (__bridge CFDictionaryRef)attributes, kSecCSDefaultFlags, &guest) !=
-      errSecSuccess)
+  if (SecCodeCopyGuestWithAttributes(nullptr, (__bridge CFDictionaryRef)attributes, kSecCSDefaultFlags,
+                                     &guest) != errSecSuccess)
     return false;
   id code = CFBridgingRelease(guest);
   return SecCodeCheckValidity((__bridge SecCodeRef)code, kSecCSDefaultFlags,

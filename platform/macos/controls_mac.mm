@@ -10,15 +10,17 @@ namespace {
 // bind:toObject:withKeyPath:options: to the Objective-C object registered
 // for `object`. Bindings do not hold the observed object; the delegate lives
 // for the process.
-void bindControl(NSControl* control, std::string_view binding, KeyValueCoding& object, const std::string& keyPath,
-                 BindingOptions options) {
+void bindControl(NSControl* control, std::string_view binding, KeyValueCoding& object,
+                 const std::string& keyPath, BindingOptions options) {
   id observed = keyValueObjectFor(object);
   if (control == nil || observed == nil) return;
   NSString* name = binding == brannic::NSEnabledBinding ? ::NSEnabledBinding : toNSString(binding);
   [control bind:name
          toObject:observed
       withKeyPath:toNSString(keyPath)
-          options:@{NSContinuouslyUpdatesValueBindingOption : @(options.continuouslyUpdatesValue)}];
+          options:@{
+            NSContinuouslyUpdatesValueBindingOption : @(options.continuouslyUpdatesValue)
+          }];
 }
 
 class MacButton final : public Button {
@@ -26,7 +28,8 @@ class MacButton final : public Button {
   explicit MacButton(NSButton* button) : button_(button) {}
   bool isEnabled() const override { return button_.enabled; }
   void setEnabled(bool enabled) override { button_.enabled = enabled; }
-  void bind(std::string_view binding, KeyValueCoding& object, std::string keyPath, BindingOptions options) override {
+  void bind(std::string_view binding, KeyValueCoding& object, std::string keyPath,
+            BindingOptions options) override {
     bindControl(button_, binding, object, keyPath, options);
   }
   int state() const override { return static_cast<int>(button_.state); }
@@ -44,7 +47,8 @@ class MacTextField final : public TextField {
   explicit MacTextField(NSTextField* textField) : textField_(textField) {}
   bool isEnabled() const override { return textField_.enabled; }
   void setEnabled(bool enabled) override { textField_.enabled = enabled; }
-  void bind(std::string_view binding, KeyValueCoding& object, std::string keyPath, BindingOptions options) override {
+  void bind(std::string_view binding, KeyValueCoding& object, std::string keyPath,
+            BindingOptions options) override {
     bindControl(textField_, binding, object, keyPath, options);
   }
   std::string stringValue() const override { return toStdString(textField_.stringValue); }

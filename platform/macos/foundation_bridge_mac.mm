@@ -51,10 +51,14 @@ std::string replacingInvalidUtf8(std::string_view bytes) {
 }  // namespace
 
 NSString* toNSString(std::string_view text) {
-  NSString* string = [[NSString alloc] initWithBytes:text.data() length:text.size() encoding:NSUTF8StringEncoding];
+  NSString* string = [[NSString alloc] initWithBytes:text.data()
+                                              length:text.size()
+                                            encoding:NSUTF8StringEncoding];
   if (string != nil) return string;
   const std::string repaired = replacingInvalidUtf8(text);
-  string = [[NSString alloc] initWithBytes:repaired.data() length:repaired.size() encoding:NSUTF8StringEncoding];
+  string = [[NSString alloc] initWithBytes:repaired.data()
+                                    length:repaired.size()
+                                  encoding:NSUTF8StringEncoding];
   return string != nil ? string : @"";
 }
 

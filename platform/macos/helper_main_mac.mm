@@ -26,7 +26,8 @@ std::string clientRequirement() {
   if (![clients isKindOfClass:[NSArray class]]) return {};
   NSMutableArray<NSString*>* alternatives = [NSMutableArray array];
   for (id client in static_cast<NSArray*>(clients))
-    if ([client isKindOfClass:[NSString class]]) [alternatives addObject:[NSString stringWithFormat:@"(%@)", client]];
+    if ([client isKindOfClass:[NSString class]])
+      [alternatives addObject:[NSString stringWithFormat:@"(%@)", client]];
   return brannic::mac::toStdString([alternatives componentsJoinedByString:@" or "]);
 }
 

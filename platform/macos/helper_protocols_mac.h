@@ -9,15 +9,15 @@
 
 // Exported by the helper.
 @protocol HelperProtocol
-- (void)getVersionWithCompletion:(void (^)(NSString *version))completion;
-- (void)runCommandLsWithPath:(NSString *)path completion:(void (^)(NSNumber *exitCode))completion;
-- (void)runCommandLsWithPath:(NSString *)path
-                    authData:(NSData *)authData
-                  completion:(void (^)(NSNumber *exitCode))completion;
+- (void)getVersionWithCompletion:(void (^)(NSString* version))completion;
+- (void)runCommandLsWithPath:(NSString*)path completion:(void (^)(NSNumber* exitCode))completion;
+- (void)runCommandLsWithPath:(NSString*)path
+                    authData:(NSData*)authData
+                  completion:(void (^)(NSNumber* exitCode))completion;
 @end
 
 // Exported by the application, so the helper can send text back.
 @protocol AppProtocol
-- (void)logWithStdOut:(NSString *)text;
-- (void)logWithStdErr:(NSString *)text;
+- (void)logWithStdOut:(NSString*)text;
+- (void)logWithStdErr:(NSString*)text;
 @end

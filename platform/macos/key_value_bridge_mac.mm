@@ -17,6 +17,8 @@ void registerKeyValueObject(const KeyValueCoding& cxxObject, id object) {
   [registeredObjects() setObject:object forKey:keyFor(cxxObject)];
 }
 
-id keyValueObjectFor(const KeyValueCoding& cxxObject) { return [registeredObjects() objectForKey:keyFor(cxxObject)]; }
+id keyValueObjectFor(const KeyValueCoding& cxxObject) {
+  return [registeredObjects() objectForKey:keyFor(cxxObject)];
+}
 
 }  // namespace brannic::mac

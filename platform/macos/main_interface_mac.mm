@@ -89,7 +89,8 @@ void loadMainInterface(Platform& platform) {
   NSButton* installHelper = pushButton(@"Install Helper", rowFrame(0, buttonX, buttonWidth), nil, nullptr);
 
   NSButton* requireAuthentication = checkbox(@"Require authentication", rowFrame(1, kMargin, fullWidth / 2));
-  NSButton* cacheAuthentication = checkbox(@"Cache authentication", rowFrame(1, kMargin + fullWidth / 2, fullWidth / 2));
+  NSButton* cacheAuthentication =
+      checkbox(@"Cache authentication", rowFrame(1, kMargin + fullWidth / 2, fullWidth / 2));
 
   [content addSubview:label(@"Authorization cached:", rowFrame(2, kMargin, labelWidth))];
   NSTextField* authorizationCached = label(@"No", rowFrame(2, valueX, 60));

@@ -14,7 +14,8 @@ struct MacDistributedNotificationCenter::Observers {
   ObserverHandle nextHandle = 1;
 };
 
-MacDistributedNotificationCenter::MacDistributedNotificationCenter() : observers_(std::make_unique<Observers>()) {}
+MacDistributedNotificationCenter::MacDistributedNotificationCenter()
+    : observers_(std::make_unique<Observers>()) {}
 
 MacDistributedNotificationCenter::~MacDistributedNotificationCenter() {
   NSDistributedNotificationCenter* center = [NSDistributedNotificationCenter defaultCenter];
@@ -23,13 +24,13 @@ MacDistributedNotificationCenter::~MacDistributedNotificationCenter() {
 
 DistributedNotificationCenter::ObserverHandle MacDistributedNotificationCenter::addObserverForName(
     const std::string& name, Block block) {
-  id<NSObject> token = [[NSDistributedNotificationCenter defaultCenter]
-      addObserverForName:toNSString(name)
-                  object:nil
-                   queue:[NSOperationQueue mainQueue]
-              usingBlock:^(NSNotification* notification) {
-                block(toStdString(notification.name));
-              }];
+  id<NSObject> token =
+      [[NSDistributedNotificationCenter defaultCenter] addObserverForName:toNSString(name)
+                                                                   object:nil
+                                                                    queue:[NSOperationQueue mainQueue]
+                                                               usingBlock:^(NSNotification* notification) {
+                                                                 block(toStdString(notification.name));
+                                                               }];
   const ObserverHandle handle = observers_->nextHandle++;
   observers_->tokens.emplace(handle, token);
   return handle;

@@ -3,8 +3,18 @@
 namespace brannic::mac {
 
 MacPlatform::MacPlatform()
-    : platform_{runLoop_,      console_,       systemLog_,          shell_, audioHardware_,
-                audioPlayers_, bundle_,        appKit_,             xpc_,   authorization_,
-                serviceManagement_, dynamicLoader_, notificationCenter_} {}
+    : platform_{runLoop_,
+                console_,
+                systemLog_,
+                shell_,
+                audioHardware_,
+                audioPlayers_,
+                bundle_,
+                appKit_,
+                xpc_,
+                authorization_,
+                serviceManagement_,
+                dynamicLoader_,
+                notificationCenter_} {}
 
 }  // namespace brannic::mac

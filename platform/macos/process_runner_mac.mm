@@ -39,8 +39,9 @@ std::optional<ProcessResult> MacProcessRunner::run(const std::string& executable
     dispatch_semaphore_wait(ended, DISPATCH_TIME_FOREVER);
 
     ProcessResult result;
-    result.exitCode = task.terminationReason == NSTaskTerminationReasonUncaughtSignal ? 128 + task.terminationStatus
-                                                                                      : task.terminationStatus;
+    result.exitCode = task.terminationReason == NSTaskTerminationReasonUncaughtSignal
+                          ? 128 + task.terminationStatus
+                          : task.terminationStatus;
     result.standardOutput = toByteString(standardOutput);
     result.standardError = toByteString(standardError);
     return result;

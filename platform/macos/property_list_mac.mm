@@ -10,7 +10,8 @@ namespace {
 
 PropertyValue numberValue(NSNumber* number) {
   // CFBoolean is the one number kind that is not a number to its readers.
-  if (CFGetTypeID((__bridge CFTypeRef)number) == CFBooleanGetTypeID()) return PropertyValue{number.boolValue == YES};
+  if (CFGetTypeID((__bridge CFTypeRef)number) == CFBooleanGetTypeID())
+    return PropertyValue{number.boolValue == YES};
   if (CFNumberIsFloatType((__bridge CFNumberRef)number)) return PropertyValue{number.doubleValue};
   return PropertyValue{static_cast<std::int64_t>(number.longLongValue)};
 }
@@ -18,7 +19,8 @@ PropertyValue numberValue(NSNumber* number) {
 PropertyValue dictionaryValue(NSDictionary* dictionary) {
   PropertyDictionary entries;
   for (id key in dictionary) {
-    if (![key isKindOfClass:[NSString class]]) return PropertyValue{OpaqueValue{"dictionary with keys that are not text"}};
+    if (![key isKindOfClass:[NSString class]])
+      return PropertyValue{OpaqueValue{"dictionary with keys that are not text"}};
     entries.emplace(toStdString(key), toPropertyValue(dictionary[key]));
   }
   return PropertyValue{std::move(entries)};

@@ -48,7 +48,8 @@ void MacRunLoop::dispatchAsyncGlobal(Block block) {
   });
 }
 
-std::shared_ptr<Timer> MacRunLoop::scheduleRepeatingTimer(double interval, std::function<void(Timer&)> block) {
+std::shared_ptr<Timer> MacRunLoop::scheduleRepeatingTimer(double interval,
+                                                          std::function<void(Timer&)> block) {
   auto timer = std::make_shared<MacTimer>(std::move(block));
   NSTimer* scheduled = [NSTimer scheduledTimerWithTimeInterval:interval
                                                        repeats:YES

@@ -13,7 +13,8 @@ bool MacServiceManagement::jobBless(const std::string& domain, const std::string
   @autoreleasepool {
     if (domain != brannic::kSMDomainSystemLaunchd) {
       if (outError != nullptr) {
-        NSString* reason = [@"Blessing is only possible into the system domain, not " stringByAppendingString:toNSString(domain)];
+        NSString* reason = [@"Blessing is only possible into the system domain, not "
+            stringByAppendingString:toNSString(domain)];
         *outError = toPlatformError([NSError errorWithDomain:NSOSStatusErrorDomain
                                                         code:paramErr
                                                     userInfo:@{NSLocalizedDescriptionKey : reason}]);

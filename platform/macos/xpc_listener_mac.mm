@@ -20,7 +20,8 @@
 }
 
 - (instancetype)initWithRequirement:(NSString*)requirement {
-  if ((self = [super init])) _requirement = brannic::mac::isValidCodeRequirement(requirement) ? requirement : nil;
+  if ((self = [super init]))
+    _requirement = brannic::mac::isValidCodeRequirement(requirement) ? requirement : nil;
   return self;
 }
 
@@ -52,18 +53,21 @@ struct MacXpcListener::Listener {
 MacXpcListener::MacXpcListener(const std::string& machServiceName, const std::string& clientRequirement)
     : listener_(std::make_unique<Listener>()) {
   NSString* requirement = toNSString(clientRequirement);
-  if (!isValidCodeRequirement(requirement)) NSLog(@"%@", @"No valid client requirement: every client is refused");
+  if (!isValidCodeRequirement(requirement))
+    NSLog(@"%@", @"No valid client requirement: every client is refused");
   listener_->delegate = [[BRListenerDelegate alloc] initWithRequirement:requirement];
   listener_->listener = [[NSXPCListener alloc] initWithMachServiceName:toNSString(machServiceName)];
   if (@available(macOS 13.0, *)) {
-    if (isValidCodeRequirement(requirement)) [listener_->listener setConnectionCodeSigningRequirement:requirement];
+    if (isValidCodeRequirement(requirement))
+      [listener_->listener setConnectionCodeSigningRequirement:requirement];
   }
   listener_->listener.delegate = listener_->delegate;
 }
 
 MacXpcListener::~MacXpcListener() { [listener_->listener invalidate]; }
 
-void MacXpcListener::setShouldAcceptNewConnection(std::function<bool(std::shared_ptr<XpcConnection>)> decide) {
+void MacXpcListener::setShouldAcceptNewConnection(
+    std::function<bool(std::shared_ptr<XpcConnection>)> decide) {
   [listener_->delegate setDecision:std::move(decide)];
 }
 

@@ -25,7 +25,9 @@ NSXPCInterface* toNSXPCInterface(const XpcInterface& interface) {
 }
 
 // A nil object arrives as XpcNil; the receiver decides what that means.
-XpcValue stringValue(NSString* text) { return text != nil ? XpcValue{toStdString(text)} : XpcValue{XpcNil{}}; }
+XpcValue stringValue(NSString* text) {
+  return text != nil ? XpcValue{toStdString(text)} : XpcValue{XpcNil{}};
+}
 XpcValue dataValue(NSData* data) { return data != nil ? XpcValue{toBytes(data)} : XpcValue{XpcNil{}}; }
 XpcValue numberValue(NSNumber* number) {
   return number != nil ? XpcValue{static_cast<std::int64_t>(number.longLongValue)} : XpcValue{XpcNil{}};
@@ -62,14 +64,16 @@ const char* mismatch(const XpcMethod* method, const std::vector<XpcValue>& argum
   if (method == nullptr) return "is not declared by the remote interface";
   if (arguments.size() != method->argumentClasses.size()) return "has the wrong number of arguments";
   for (std::size_t i = 0; i < arguments.size(); ++i)
-    if (!isOfClass(arguments[i], method->argumentClasses[i])) return "has an argument of a class it does not declare";
+    if (!isOfClass(arguments[i], method->argumentClasses[i]))
+      return "has an argument of a class it does not declare";
   if (hasReply != method->replyClass.has_value()) return "has a reply block the declaration does not match";
   return nullptr;
 }
 
 class MacRemoteProxy final : public XpcRemoteProxy {
  public:
-  MacRemoteProxy(id proxy, XpcInterface remoteInterface, std::function<void(const PlatformError&)> errorHandler)
+  MacRemoteProxy(id proxy, XpcInterface remoteInterface,
+                 std::function<void(const PlatformError&)> errorHandler)
       : proxy_(proxy), remoteInterface_(std::move(remoteInterface)), errorHandler_(std::move(errorHandler)) {}
 
   bool conformsToProtocol(const std::string& protocolName) const override {
@@ -114,9 +118,10 @@ class MacRemoteProxy final : public XpcRemoteProxy {
   // thread, as a failed message does on the platform.
   void refuse(const std::string& selector, const char* why) const {
     NSString* reason = [NSString stringWithFormat:@"The message %@ %s", toNSString(selector), why];
-    const PlatformError error = toPlatformError([NSError errorWithDomain:NSCocoaErrorDomain
-                                                                    code:NSXPCConnectionReplyInvalid
-                                                                userInfo:@{NSDebugDescriptionErrorKey : reason}]);
+    const PlatformError error =
+        toPlatformError([NSError errorWithDomain:NSCocoaErrorDomain
+                                            code:NSXPCConnectionReplyInvalid
+                                        userInfo:@{NSDebugDescriptionErrorKey : reason}]);
     const std::function<void(const PlatformError&)> handler = errorHandler_;
     if (!handler) return;
     dispatch_async(dispatch_get_global_queue(QOS_CLASS_DEFAULT, 0), ^{
@@ -163,7 +168,9 @@ class MacRemoteProxy final : public XpcRemoteProxy {
                   });
 }
 
-- (void)runCommandLsWithPath:(NSString*)path authData:(NSData*)authData completion:(void (^)(NSNumber*))completion {
+- (void)runCommandLsWithPath:(NSString*)path
+                    authData:(NSData*)authData
+                  completion:(void (^)(NSNumber*))completion {
   _target->invoke(brannic::selectors::runCommandLsWithPathAuthDataCompletion,
                   {brannic::mac::stringValue(path), brannic::mac::dataValue(authData)},
                   [completion](brannic::XpcValue reply) {
@@ -239,8 +246,9 @@ std::shared_ptr<XpcConnection> wrapXpcConnection(NSXPCConnection* connection) {
 
 std::shared_ptr<XpcConnection> MacXpcConnections::connectionWithMachServiceName(const std::string& name,
                                                                                 std::uint64_t options) {
-  return wrapXpcConnection([[NSXPCConnection alloc] initWithMachServiceName:toNSString(name)
-                                                                    options:static_cast<NSXPCConnectionOptions>(options)]);
+  return wrapXpcConnection([[NSXPCConnection alloc]
+      initWithMachServiceName:toNSString(name)
+                      options:static_cast<NSXPCConnectionOptions>(options)]);
 }
 
 }  // namespace brannic::mac

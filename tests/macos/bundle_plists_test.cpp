@@ -35,7 +35,8 @@ struct RequirementParts {
 
 std::optional<RequirementParts> partsOf(const std::string& requirement) {
   static const std::regex kShape(
-      R"re(^anchor apple generic and identifier "([^"]+)" and certificate leaf\[subject\.OU\] = "([^"]+)"$)re");
+      R"re(^anchor apple generic and identifier "([^"]+)" )re"
+      R"re(and certificate leaf\[subject\.OU\] = "([^"]+)"$)re");
   std::smatch match;
   if (!std::regex_match(requirement, match, kShape)) return std::nullopt;
   return RequirementParts{match[1], match[2]};

@@ -41,7 +41,8 @@ std::string normalizedType(std::string_view type) {
       ++i;
     } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_') {
       std::size_t end = i;
-      while (end < type.size() && (std::isalnum(static_cast<unsigned char>(type[end])) || type[end] == '_')) ++end;
+      while (end < type.size() && (std::isalnum(static_cast<unsigned char>(type[end])) || type[end] == '_'))
+        ++end;
       const std::string_view word = type.substr(i, end - i);
       if (std::find(std::begin(kIgnored), std::end(kIgnored), word) == std::end(kIgnored))
         tokens.emplace_back(word);
@@ -85,7 +86,8 @@ class MethodReader {
   XpcMethod read() {
     skipSpace();
     if (!consume('-')) fail("not an instance method: " + std::string(text_));
-    if (normalizedType(parenthesized()) != "void") fail("a method that returns a value: " + std::string(text_));
+    if (normalizedType(parenthesized()) != "void")
+      fail("a method that returns a value: " + std::string(text_));
     XpcMethod method;
     std::size_t objectArguments = 0;
     bool hasBlock = false;
@@ -133,7 +135,8 @@ class MethodReader {
   }
 
   void skipSpace() {
-    while (position_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[position_]))) ++position_;
+    while (position_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[position_])))
+      ++position_;
   }
   bool consume(char c) {
     if (position_ < text_.size() && text_[position_] == c) {

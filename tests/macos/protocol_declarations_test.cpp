@@ -73,10 +73,10 @@ TEST(ObjcProtocolReader, EncodesArgumentsAsTheCompilerDoes) {
   const Case cases[] = {
       {"- (void)ping;", "ping", "v16@0:8"},
       {"- (void)logWithStdOut:(NSString *)text;", "logWithStdOut:", "v24@0:8@16"},
-      {"- (void)getVersionWithCompletion:(void (^)(NSString *version))reply;", "getVersionWithCompletion:",
-       "v24@0:8@?16"},
-      {"- (void)a:(NSString *_Nonnull)a b:(nullable NSData *)b c:(void (^)(NSNumber *))c;", "a:b:c:",
-       "v40@0:8@16@24@?32"},
+      {"- (void)getVersionWithCompletion:(void (^)(NSString *version))reply;",
+       "getVersionWithCompletion:", "v24@0:8@?16"},
+      {"- (void)a:(NSString *_Nonnull)a b:(nullable NSData *)b c:(void (^)(NSNumber *))c;",
+       "a:b:c:", "v40@0:8@16@24@?32"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.declaration);
@@ -92,12 +92,12 @@ TEST(ObjcProtocolReader, EncodesArgumentsAsTheCompilerDoes) {
 // skipped one would let the two sides drift apart unnoticed.
 TEST(ObjcProtocolReader, RefusesWhatTheInterfacesCannotCarry) {
   const char* declarations[] = {
-      "- (NSString *)name;",                                 // a return value
-      "+ (void)classMethod;",                                // not an instance method
-      "- (void)send:(NSDictionary *)values;",                // a class the interfaces do not use
+      "- (NSString *)name;",                                              // a return value
+      "+ (void)classMethod;",                                             // not an instance method
+      "- (void)send:(NSDictionary *)values;",                             // a class the interfaces do not use
       "- (void)send:(void (^)(NSString *))reply with:(NSString *)text;",  // an argument after the reply
-      "@optional\n- (void)maybe;",                           // an optional method
-      "@property NSString *name;",                           // a property
+      "@optional\n- (void)maybe;",                                        // an optional method
+      "@property NSString *name;",                                        // a property
   };
   for (const char* declaration : declarations) {
     SCOPED_TRACE(declaration);

@@ -30,7 +30,8 @@ class Reader {
 
   void skipSpaceAndComments() {
     for (;;) {
-      while (position_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[position_]))) ++position_;
+      while (position_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[position_])))
+        ++position_;
       if (text_.substr(position_, 4) != "<!--") return;
       const auto end = text_.find("-->", position_);
       if (end == std::string_view::npos) fail("unterminated comment");

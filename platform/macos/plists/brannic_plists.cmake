@@ -19,8 +19,9 @@ set(BRANNIC_DEFAULT_APP_BUNDLE_ID "com.brannic.app")
 # A requirement that holds for code signed by the team's Apple-issued
 # certificates (development and Developer ID alike) with this identifier.
 function(brannic_code_requirement out identifier team_id)
-  set(${out} "anchor apple generic and identifier \"${identifier}\" and certificate leaf[subject.OU] = \"${team_id}\""
-      PARENT_SCOPE)
+  string(CONCAT requirement "anchor apple generic and identifier \"${identifier}\" "
+                            "and certificate leaf[subject.OU] = \"${team_id}\"")
+  set(${out} "${requirement}" PARENT_SCOPE)
 endfunction()
 
 function(brannic_configure_plists output_dir)
@@ -36,7 +37,8 @@ function(brannic_configure_plists output_dir)
       message(FATAL_ERROR "brannic_configure_plists: ${name} is missing")
     endif()
     if(NOT "${arg_${name}}" MATCHES "^[A-Za-z0-9._-]+$")
-      message(FATAL_ERROR "brannic_configure_plists: ${name} \"${arg_${name}}\" may hold only letters, digits, '.', '_' and '-'")
+      message(FATAL_ERROR "brannic_configure_plists: ${name} \"${arg_${name}}\" "
+                          "may hold only letters, digits, '.', '_' and '-'")
     endif()
   endforeach()
 
