@@ -3,8 +3,10 @@
 //   --launchd-fd <fd> --launchd-socket <path> --machine <machine folder>
 //   [--idle-exit <seconds>] [--report-version <version>]
 // It serves HelperProtocol until SIGTERM or until it has had no connection
-// for the idle time, then exits 0. Bad arguments exit 64.
+// for the idle time, then exits 0. Bad arguments (or a descriptor that is
+// not a listening socket) exit 64.
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -68,6 +70,11 @@ std::optional<HelperArguments> parseArguments(int argc, char** argv) {
     return std::nullopt;
   }
   if (arguments.listeningFd < 0 || arguments.socketPath.empty() || arguments.machineRoot.empty())
+    return std::nullopt;
+  if (arguments.idleExit && arguments.idleExit->count() < 0) return std::nullopt;
+  int listening = 0;
+  socklen_t size = sizeof listening;
+  if (::getsockopt(arguments.listeningFd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening)
     return std::nullopt;
   return arguments;
 }

@@ -88,6 +88,7 @@ class SimXpcConnection::Core {
   }
 
   bool isInvalidated() const { return invalidated_.load(); }
+  bool hasEnded() const { return ended_.load(); }
   const std::string& description() const { return description_; }
 
   // Marks the connection resumed; true when messages were sent before, so
@@ -424,6 +425,7 @@ class SimXpcConnection::Core {
     handler = nullptr;
     exported.reset();  // may hold proxies of this connection
     connectionTicket_.end();
+    ended_.store(true);
     if (endedHook) endedHook();
   }
 
@@ -438,6 +440,7 @@ class SimXpcConnection::Core {
   WakePipe wake_;
   std::atomic<std::uint64_t> nextReplyId_{1};
   std::atomic<bool> invalidated_{false};
+  std::atomic<bool> ended_{false};
 
   std::mutex mutex_;  // guards the members up to connectMutex_
   std::deque<std::function<void()>> tasks_;
@@ -560,6 +563,7 @@ bool SimXpcConnection::conformsToProtocol(const std::string& protocolName) const
 void SimXpcConnection::setEndedHook(std::function<void()> hook) { core_->setEndedHook(std::move(hook)); }
 
 bool SimXpcConnection::isInvalidated() const { return core_->isInvalidated(); }
+bool SimXpcConnection::hasEnded() const { return core_->hasEnded(); }
 const std::string& SimXpcConnection::description() const { return core_->description(); }
 
 void SimXpcConnection::send(const std::string& selector, std::vector<XpcValue> arguments, XpcReply reply,

@@ -64,6 +64,9 @@ class SimXpcConnection final : public XpcConnection, public std::enable_shared_f
   // True once the connection has been invalidated, by either side; its
   // invalidation handler may still be running.
   bool isInvalidated() const;
+  // True once the invalidation has run to its end: the handlers have
+  // returned and the exported object is let go.
+  bool hasEnded() const;
   // How errors name this connection ("connection to service named ...").
   const std::string& description() const;
 

@@ -61,7 +61,7 @@ SimXpcListener::SimXpcListener(OwnedFd listeningSocket, std::string socketPath, 
   if (flags >= 0) ::fcntl(listening_.get(), F_SETFL, flags | O_NONBLOCK);
 }
 
-SimXpcListener::~SimXpcListener() { connections_.clear(); }
+SimXpcListener::~SimXpcListener() { endAll(); }
 
 void SimXpcListener::setShouldAcceptNewConnection(std::function<bool(std::shared_ptr<XpcConnection>)> decide) {
   std::lock_guard lock(mutex_);
@@ -88,12 +88,21 @@ void SimXpcListener::resume() {
       }
       timeout = static_cast<int>(left.count());
     }
-    pollfd fds[2] = {{wake_.readFd(), POLLIN, 0}, {listening_.get(), POLLIN, 0}};
+    pollfd fds[2] = {{wake_->readFd(), POLLIN, 0}, {listening_.get(), POLLIN, 0}};
     if (::poll(fds, 2, timeout) < 0 && errno != EINTR) break;
-    if (fds[0].revents != 0) wake_.drain();
+    if (fds[0].revents != 0) wake_->drain();
+    if (fds[1].revents & (POLLNVAL | POLLERR)) break;  // not a listening socket: nothing to serve
     if (fds[1].revents != 0) acceptPending();
   }
-  connections_.clear();
+  endAll();
+}
+
+void SimXpcListener::endAll() {
+  for (const auto& connection : connections_) connection->invalidate();
+  for (reapEnded(); !connections_.empty(); reapEnded()) {
+    pollfd woken{wake_->readFd(), POLLIN, 0};
+    if (::poll(&woken, 1, -1) > 0) wake_->drain();
+  }
 }
 
 void SimXpcListener::acceptPending() {
@@ -115,7 +124,7 @@ void SimXpcListener::admit(OwnedFd socket) {
   }
   auto connection =
       SimXpcConnection::accepted(std::move(socket), "connection from pid " + std::to_string(peer ? peer->pid : 0));
-  connection->setEndedHook([this] { wake_.wake(); });
+  connection->setEndedHook([wake = wake_] { wake->wake(); });
   std::function<bool(std::shared_ptr<XpcConnection>)> decide;
   {
     std::lock_guard lock(mutex_);
@@ -132,7 +141,9 @@ void SimXpcListener::admit(OwnedFd socket) {
 }
 
 void SimXpcListener::reapEnded() {
-  std::erase_if(connections_, [](const auto& connection) { return connection->isInvalidated(); });
+  // Only once a connection has let go of its exported object is this the
+  // last reference, so the connection's queue is joined here.
+  std::erase_if(connections_, [](const auto& connection) { return connection->hasEnded(); });
 }
 
 }  // namespace brannic::sim

@@ -49,12 +49,14 @@ class SimXpcListener final : public XpcListener {
   ~SimXpcListener() override;
 
   void setShouldAcceptNewConnection(std::function<bool(std::shared_ptr<XpcConnection>)> decide) override;
-  // Serves on the calling thread until stop() or the idle limit.
+  // Serves on the calling thread until stop() or the idle limit; before it
+  // returns, every connection is invalidated and has finished what it was
+  // doing, so nothing it used is touched afterwards.
   void resume() override;
   // Makes resume() return. Safe from any thread and from a signal handler.
   void stop() {
     stopRequested_.store(true);
-    wake_.wake();
+    wake_->wake();
   }
 
   // Whether resume() ended because the service stayed idle.
@@ -65,11 +67,13 @@ class SimXpcListener final : public XpcListener {
   void acceptPending();
   void admit(OwnedFd socket);
   void reapEnded();
+  void endAll();
 
   OwnedFd listening_;
   const std::string socketPath_;
   const Options options_;
-  WakePipe wake_;
+  // Shared with the connections' ended hooks, which may run late.
+  std::shared_ptr<WakePipe> wake_ = std::make_shared<WakePipe>();
   std::atomic<bool> stopRequested_{false};
   bool endedIdle_ = false;
 
