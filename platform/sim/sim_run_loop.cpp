@@ -38,6 +38,28 @@ struct RunLoopShared {
   bool awaitingExternal() const {
     return std::any_of(external.begin(), external.end(), [](const Pending& work) { return !work.givenUp; });
   }
+  // Marks the work still pending as given up on and adds its labels to
+  // `labels`, each once. REQUIRES: mutex held.
+  void giveUpPending(std::vector<std::string>& labels) {
+    for (auto& work : external) {
+      if (work.givenUp) continue;
+      work.givenUp = true;
+      if (std::find(labels.begin(), labels.end(), work.label) == labels.end()) labels.push_back(work.label);
+    }
+  }
+  // Waits, at most until `deadline`, until no external work is pending;
+  // gives up on what is left then. REQUIRES: `lock` holds mutex.
+  void awaitExternal(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point deadline,
+                     std::vector<std::string>& givenUpLabels) {
+    if (!changed.wait_until(lock, deadline, [this] { return !awaitingExternal(); }))
+      giveUpPending(givenUpLabels);
+  }
+
+  // On the virtual clock, work on other threads takes no time: before the
+  // main thread posts, that work finishes, and what it posts goes first.
+  bool otherThreadsFinishFirst = false;
+  std::chrono::milliseconds externalTimeout{5000};
+  std::vector<std::string> givenUpOutsideSettle;  // reported by the next settle
   std::uint64_t nextExternalId = 1;
   bool woken = false;
 };
@@ -113,6 +135,7 @@ struct SimRunLoop::Worker {
 SimRunLoop::SimRunLoop(ClockKind clock)
     : clock_(clock), start_(std::chrono::steady_clock::now()), shared_(std::make_shared<RunLoopShared>()) {
   shared_->mainThread = std::this_thread::get_id();
+  shared_->otherThreadsFinishFirst = clock == ClockKind::virtualClock;
 }
 
 SimRunLoop::~SimRunLoop() { joinGlobalWork(); }
@@ -128,11 +151,16 @@ void SimRunLoop::joinGlobalWork() {
 
 void SimRunLoop::post(Block block) {
   {
-    std::lock_guard lock(shared_->mutex);
-    if (std::this_thread::get_id() == shared_->mainThread) {
-      shared_->queue.push_back(std::move(block));
-    } else {
+    std::unique_lock lock(shared_->mutex);
+    if (std::this_thread::get_id() != shared_->mainThread) {
       shared_->incoming.push_back(std::move(block));
+    } else {
+      if (shared_->otherThreadsFinishFirst) {
+        shared_->awaitExternal(lock, std::chrono::steady_clock::now() + shared_->externalTimeout,
+                               shared_->givenUpOutsideSettle);
+        shared_->takeIncoming();
+      }
+      shared_->queue.push_back(std::move(block));
     }
   }
   shared_->changed.notify_all();
@@ -318,14 +346,10 @@ std::vector<std::string> SimRunLoop::settle(std::chrono::milliseconds timeout) {
       // what it is doing, so that what it posts has a fixed place in the
       // queue: the order of a settled run does not depend on thread timing.
       std::unique_lock lock(shared_->mutex);
-      if (!shared_->changed.wait_until(lock, deadline, [&] { return !shared_->awaitingExternal(); })) {
-        for (auto& work : shared_->external) {
-          if (work.givenUp) continue;
-          work.givenUp = true;
-          if (std::find(givenUp.begin(), givenUp.end(), work.label) == givenUp.end())
-            givenUp.push_back(work.label);
-        }
+      for (auto& label : std::exchange(shared_->givenUpOutsideSettle, {})) {
+        if (std::find(givenUp.begin(), givenUp.end(), label) == givenUp.end()) givenUp.push_back(label);
       }
+      shared_->awaitExternal(lock, deadline, givenUp);
     }
     if (!runOneQueued()) return givenUp;
   }
@@ -336,6 +360,11 @@ ExternalWork SimRunLoop::beginExternalWork(std::string label) {
   const std::uint64_t id = shared_->nextExternalId++;
   shared_->external.push_back(RunLoopShared::Pending{id, std::move(label), false});
   return ExternalWork(shared_, id);
+}
+
+void SimRunLoop::setExternalWorkTimeout(std::chrono::milliseconds timeout) {
+  std::lock_guard lock(shared_->mutex);
+  shared_->externalTimeout = timeout;
 }
 
 std::size_t SimRunLoop::queuedWorkCount() const {

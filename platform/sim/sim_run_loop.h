@@ -3,10 +3,14 @@
 // posted from one thread), fires repeating timers in order of due time, and
 // runs global-queue work on threads of its own.
 //
-// The thread that creates the loop is the main thread. Work it posts joins
-// the queue at once; work posted from other threads joins it between two
-// pieces of main work, so what a piece of main work posts always comes
-// before what other threads post while it runs.
+// The thread that creates the loop is the main thread. Work posted from
+// other threads joins the queue only when the main thread takes its next
+// piece of work or posts. On the virtual clock, work on other threads takes
+// no time: before the main thread posts, and before it takes each piece of
+// work in settle(), the external work in flight (see ExternalWork) finishes
+// and what it posted joins the queue first. The order of a run then does
+// not depend on thread timing. On the real clock the main thread never
+// waits for other threads.
 //
 // Time is either a virtual clock that moves only when the harness says so
 // (scripts, tests), or the real clock (interactive sessions). Waiting never
@@ -104,15 +108,18 @@ class SimRunLoop final : public RunLoop {
   void wake();
   // Runs the queue to its end, and before each piece of main work waits
   // until no external work is pending, so that whatever external work posts
-  // to the main thread has joined the queue first: a settled run's order
-  // does not depend on thread timing. Waits at most `timeout` of real time
-  // in all; timers do not fire. Returns the labels of external work that
-  // was still pending when the time was up, one per distinct label in order
-  // of beginning; that work is given up on: later settles do not wait for
-  // it again (it still ends normally if it ever does).
+  // to the main thread has joined the queue first. Waits at most `timeout`
+  // of real time in all; timers do not fire. Returns the labels of external
+  // work given up on because it was still pending when the time was up
+  // (here, or earlier in a post), one per distinct label in order of
+  // beginning; later waits do not wait for it again (it still ends normally
+  // if it ever does).
   std::vector<std::string> settle(std::chrono::milliseconds timeout);
   // Registers external work under `label`. Any thread.
   ExternalWork beginExternalWork(std::string label);
+  // How long a post on the main thread waits for external work before
+  // giving up on it (virtual clock).
+  void setExternalWorkTimeout(std::chrono::milliseconds timeout);
 
   // Waits until every global-queue block has returned. REQUIRES: nothing
   // posts to the global queue meanwhile.

@@ -48,16 +48,54 @@ TEST(RunLoopThreadsTest, WorkPostedFromManyThreadsAllRunsOnTheMainThreadInEachTh
   }
 }
 
-TEST(RunLoopThreadsTest, WhatMainWorkPostsComesBeforeWhatOtherThreadsPostMeanwhile) {
+// Another thread's post joins the queue when the main thread next posts
+// (virtual clock) or next takes work (real clock).
+TEST(RunLoopThreadsTest, WherePostsFromOtherThreadsJoinTheQueue) {
+  for (const auto clock : {ClockKind::virtualClock, ClockKind::realClock}) {
+    SimRunLoop loop(clock);
+    std::vector<std::string> events;
+    loop.addOperationToMainQueue([&] {
+      std::thread other([&] { loop.dispatchAsyncMain([&] { events.push_back("other thread"); }); });
+      other.join();
+      loop.dispatchAsyncMain([&] { events.push_back("main thread"); });
+    });
+    loop.runUntilIdle();
+    const std::vector<std::string> expected = clock == ClockKind::virtualClock
+                                                  ? std::vector<std::string>{"other thread", "main thread"}
+                                                  : std::vector<std::string>{"main thread", "other thread"};
+    EXPECT_EQ(events, expected);
+  }
+}
+
+// On the virtual clock a reply takes no time: a post the main thread makes
+// after sending a request comes after what the reply posts.
+TEST(RunLoopThreadsTest, MainThreadPostsWaitForWorkInFlight) {
   SimRunLoop loop(ClockKind::virtualClock);
   std::vector<std::string> events;
+  std::thread replier;
   loop.addOperationToMainQueue([&] {
-    std::thread other([&] { loop.dispatchAsyncMain([&] { events.push_back("from the other thread"); }); });
-    other.join();  // the other thread has certainly posted first
-    loop.dispatchAsyncMain([&] { events.push_back("from the main thread"); });
+    ExternalWork request = loop.beginExternalWork("com.brannic.helper");
+    replier = std::thread([&loop, &events, request = std::move(request)]() mutable {
+      std::this_thread::sleep_for(20ms);
+      loop.dispatchAsyncMain([&events] { events.push_back("reply logged"); });
+      request.end();
+    });
+    loop.addOperationToMainQueue([&events] { events.push_back("posted after sending"); });
   });
-  loop.runUntilIdle();
-  EXPECT_EQ(events, (std::vector<std::string>{"from the main thread", "from the other thread"}));
+  EXPECT_TRUE(loop.settle(5000ms).empty());
+  replier.join();
+  EXPECT_EQ(events, (std::vector<std::string>{"reply logged", "posted after sending"}));
+}
+
+TEST(RunLoopThreadsTest, AMainThreadPostGivesUpOnWorkThatDoesNotEndAndSettleReportsIt) {
+  SimRunLoop loop(ClockKind::virtualClock);
+  loop.setExternalWorkTimeout(20ms);
+  ExternalWork stuck = loop.beginExternalWork("com.brannic.helper");
+  bool ran = false;
+  loop.addOperationToMainQueue([&ran] { ran = true; });
+  EXPECT_EQ(loop.settle(5000ms), (std::vector<std::string>{"com.brannic.helper"}));
+  EXPECT_TRUE(ran);
+  EXPECT_TRUE(loop.settle(5000ms).empty()) << "reported once";
 }
 
 // Whether a reply arrives before or after the main thread gets to work, a
