@@ -8,6 +8,7 @@ void registerAllCommands(CommandTable& table) {
   registerDeviceCommands(table);
   registerAuthCommands(table);
   registerHelperCommands(table);
+  registerScreenCommands(table);
 }
 
 }  // namespace brannic::sim

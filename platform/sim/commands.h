@@ -15,6 +15,8 @@ void registerDeviceCommands(CommandTable& table);
 void registerAuthCommands(CommandTable& table);
 // helper, bundle; state key helper.
 void registerHelperCommands(CommandTable& table);
+// screen, post; state keys screen, armed.
+void registerScreenCommands(CommandTable& table);
 // wait, settle, state, help.
 void registerSessionCommands(CommandTable& table);
 
