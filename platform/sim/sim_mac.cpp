@@ -80,8 +80,11 @@ SimMac::SimMac(Transcript& transcript, SimMacOptions options)
   appKit_.setLauncher([this] { loadMainInterface(); });
   bundle_.setEmbeddedInfoReader(readEmbeddedInfoPlist);
   // The helper changes the sleep setting behind the simulator's back: look
-  // before each of its messages is handled, so the change shows first.
-  xpcTraffic_.setIncomingHook([this] { power_.poll(); });
+  // before each of its messages is handled, so the change shows first. The
+  // look is queued on the main thread ahead of the message's own handling,
+  // so the line lands in the transcript where the main thread is, never in
+  // the middle of another command.
+  xpcTraffic_.setIncomingHook([this] { runLoop_.addOperationToMainQueue([this] { power_.poll(); }); });
 }
 
 SimMac::~SimMac() {
