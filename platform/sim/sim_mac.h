@@ -36,7 +36,6 @@
 #include "platform/sim/sim_screen.h"
 #include "platform/sim/sim_service_management.h"
 #include "platform/sim/sim_shell.h"
-#include "platform/sim/sim_unavailable.h"
 #include "platform/sim/sim_xpc_connections.h"
 #include "platform/sim/sim_xpc_traffic.h"
 #include "platform/sim/transcript.h"
