@@ -8,9 +8,9 @@ namespace brannic::sim {
 namespace {
 
 // The control with this outlet name, of the kind the command needs.
-template <typename Control>
-Control& outletOfKind(Simulator& simulator, const CommandArguments& arguments, Control* control,
-                      const char* kind) {
+template <typename ControlKind>
+ControlKind& outletOfKind(Simulator& simulator, const CommandArguments& arguments, ControlKind* control,
+                          const char* kind) {
   if (control != nullptr) return *control;
   const std::string& outlet = arguments.keyword(0);
   if (simulator.application().window().hasOutlet(outlet)) {
