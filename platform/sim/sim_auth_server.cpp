@@ -1,13 +1,10 @@
 #include "platform/sim/sim_auth_server.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <list>
 #include <stdexcept>
 #include <vector>
@@ -24,7 +21,7 @@ constexpr std::size_t kMaxClients = 16;
 constexpr int kSendTimeoutMs = 1000;
 
 struct Client {
-  UniqueFd fd;
+  OwnedFd fd;
   std::vector<std::uint8_t> received;
 };
 
@@ -33,9 +30,8 @@ struct Client {
 }
 
 bool peerIsThisUser(int fd) {
-  ucred credentials{};
-  socklen_t length = sizeof(credentials);
-  return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0 && credentials.uid == ::geteuid();
+  const auto credentials = peerCredentials(fd);
+  return credentials && credentials->uid == ::geteuid();
 }
 
 AuthResponse answer(SimAuthorizationAuthority& authority, const AuthRequest& request) {
@@ -84,40 +80,19 @@ std::filesystem::path authorizationSocketPath(const std::filesystem::path& machi
 
 SimAuthServer::SimAuthServer(SimAuthorizationAuthority& authority, std::filesystem::path socketPath)
     : authority_(authority), socketPath_(std::move(socketPath)) {
-  const auto address = unixSocketAddress(socketPath_.string());
-  if (!address) fail("the path is too long for a socket address", socketPath_);
   std::error_code error;
   std::filesystem::create_directories(socketPath_.parent_path(), error);
   if (error) fail("cannot create its folder: " + error.message(), socketPath_);
-  std::filesystem::remove(socketPath_, error);
-
-  UniqueFd listening(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!listening) fail(std::strerror(errno), socketPath_);
-  // Only this user may connect: the socket is private before anyone can reach it.
-  const auto oldMask = ::umask(0077);
-  const int bound = ::bind(listening.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof(*address));
-  const int bindError = errno;
-  ::umask(oldMask);
-  if (bound != 0) fail(std::strerror(bindError), socketPath_);
-  if (::chmod(socketPath_.c_str(), 0600) != 0 || ::listen(listening.get(), 8) != 0)
-    fail(std::strerror(errno), socketPath_);
-
-  int wake[2];
-  if (::pipe2(wake, O_CLOEXEC) != 0) fail(std::strerror(errno), socketPath_);
-  listenFd_ = listening.release();
-  wakeRead_ = wake[0];
-  wakeWrite_ = wake[1];
+  std::string why;
+  listening_ = listenOnPath(socketPath_.string(), 0600, &why);
+  if (!listening_.valid()) fail(why, socketPath_);
   thread_ = std::thread([this] { serve(); });
 }
 
 SimAuthServer::~SimAuthServer() {
-  const char stop = 's';
-  while (::write(wakeWrite_, &stop, 1) < 0 && errno == EINTR) {
-  }
+  stop_.wake();
   thread_.join();
-  ::close(listenFd_);
-  ::close(wakeRead_);
-  ::close(wakeWrite_);
+  listening_.reset();
   std::error_code ignored;
   std::filesystem::remove(socketPath_, ignored);
 }
@@ -125,7 +100,7 @@ SimAuthServer::~SimAuthServer() {
 void SimAuthServer::serve() {
   std::list<Client> clients;
   for (;;) {
-    std::vector<pollfd> watched{{wakeRead_, POLLIN, 0}, {listenFd_, POLLIN, 0}};
+    std::vector<pollfd> watched{{stop_.readFd(), POLLIN, 0}, {listening_.get(), POLLIN, 0}};
     for (const auto& client : clients) watched.push_back({client.fd.get(), POLLIN, 0});
     if (::poll(watched.data(), watched.size(), -1) < 0) {
       if (errno == EINTR) continue;
@@ -138,8 +113,8 @@ void SimAuthServer::serve() {
       client = keep ? std::next(client) : clients.erase(client);
     }
     if (watched[1].revents & POLLIN) {
-      UniqueFd accepted(::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC));
-      if (accepted && clients.size() < kMaxClients && peerIsThisUser(accepted.get()))
+      OwnedFd accepted = acceptConnection(listening_.get());
+      if (accepted.valid() && clients.size() < kMaxClients && peerIsThisUser(accepted.get()))
         clients.push_back(Client{std::move(accepted), {}});
     }
   }

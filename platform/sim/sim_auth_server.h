@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/sim/sim_authorization_authority.h"
+#include "platform/sim/sim_xpc_socket.h"
 
 namespace brannic::sim {
 
@@ -33,9 +34,8 @@ class SimAuthServer {
 
   SimAuthorizationAuthority& authority_;
   const std::filesystem::path socketPath_;
-  int listenFd_ = -1;
-  int wakeRead_ = -1;
-  int wakeWrite_ = -1;
+  OwnedFd listening_;
+  WakePipe stop_;
   std::thread thread_;
 };
 

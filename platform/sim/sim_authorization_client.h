@@ -14,8 +14,8 @@
 
 #include "platform/authorization.h"
 #include "platform/sim/sim_authorization_refs.h"
-#include "platform/sim/sim_authorization_socket.h"
 #include "platform/sim/sim_authorization_wire.h"
+#include "platform/sim/sim_xpc_socket.h"
 
 namespace brannic::sim {
 
@@ -43,7 +43,7 @@ class SimAuthorizationClient final : public AuthorizationServices {
 
   const std::filesystem::path socketPath_;
   std::mutex mutex_;  // one exchange at a time on the connection
-  UniqueFd connection_;
+  OwnedFd connection_;
   SimAuthorizationRefs refs_;
 };
 

@@ -1,6 +1,7 @@
 // The helper's side of authorization: the wire format, and the authorization
 // socket between the simulator's authority and a client standing in for the
 // helper process.
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -9,12 +10,12 @@
 
 #include <thread>
 
+#include "platform/sim/machine_folder.h"
 #include "platform/sim/sim_auth_server.h"
 #include "platform/sim/sim_authorization_client.h"
 #include "platform/sim/sim_authorization_services.h"
-#include "platform/sim/sim_authorization_socket.h"
 #include "platform/sim/sim_authorization_wire.h"
-#include "platform/sim/machine_folder.h"
+#include "platform/sim/sim_xpc_socket.h"
 #include "tests/sim/recording_transcript.h"
 
 namespace brannic::sim {
@@ -130,10 +131,13 @@ class AuthSocketTest : public ::testing::Test {
     const AuthorizationItemSet rights{{kAppRight, {}, 0}};
     return helper.authorizationCopyRights(ref, rights, nullptr, kInteractiveExtend);
   }
-  UniqueFd rawConnection() {
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM, 0));
-    const auto address = unixSocketAddress(server.socketPath().string());
-    EXPECT_EQ(::connect(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)), 0);
+  // A connection that blocks on reading, for at most 5 s.
+  OwnedFd rawConnection() {
+    OwnedFd fd = connectToPath(server.socketPath().string(), nullptr);
+    EXPECT_TRUE(fd.valid());
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    const timeval timeout{5, 0};
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
     return fd;
   }
 
@@ -207,7 +211,8 @@ TEST_F(AuthSocketTest, MalformedFramesDropOnlyTheirConnection) {
     auto connection = rawConnection();
     ASSERT_EQ(::send(connection.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
     std::uint8_t answer = 0;
-    EXPECT_LE(::recv(connection.get(), &answer, 1, 0), 0) << "the server hangs up without answering";
+    const auto received = ::recv(connection.get(), &answer, 1, 0);
+    EXPECT_TRUE(received == 0 || (received < 0 && errno == ECONNRESET)) << "the server hangs up without answering";
     EXPECT_EQ(helperChecks(helper, form), errAuthorizationSuccess) << "and goes on serving others";
   }
 }
@@ -269,7 +274,7 @@ TEST(AuthSocketLifetimeTest, PathTooLongForASocketIsAClearError) {
     SimAuthServer server(authority, deep);
     ADD_FAILURE() << "served on an impossible path";
   } catch (const std::runtime_error& error) {
-    EXPECT_THAT(error.what(), ::testing::HasSubstr("too long"));
+    EXPECT_THAT(error.what(), ::testing::HasSubstr("longer than"));
   }
 }
 

@@ -5,11 +5,11 @@
 #include <fstream>
 
 #include "platform/service_management.h"
+#include "platform/sim/machine_folder.h"
 #include "platform/sim/sim_authorization_authority.h"
 #include "platform/sim/sim_authorization_database.h"
 #include "platform/sim/sim_authorization_messages.h"
 #include "platform/sim/sim_authorization_services.h"
-#include "platform/sim/machine_folder.h"
 #include "tests/sim/recording_transcript.h"
 
 namespace brannic::sim {

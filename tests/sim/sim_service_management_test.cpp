@@ -4,9 +4,8 @@
 
 #include <fstream>
 
-#include "platform/sim/sim_authorization_database.h"
 #include "platform/sim/machine_folder.h"
-#include "tests/sim/recording_transcript.h"
+#include "platform/sim/sim_authorization_database.h"
 
 namespace brannic::sim {
 namespace {
