@@ -85,6 +85,17 @@ SimMac::SimMac(Transcript& transcript, SimMacOptions options)
   // so the line lands in the transcript where the main thread is, never in
   // the middle of another command.
   xpcTraffic_.setIncomingHook([this] { runLoop_.addOperationToMainQueue([this] { power_.poll(); }); });
+  // On the virtual clock, messages to the helper leave only while the main
+  // thread waits for them, so what the helper does has a fixed place in the
+  // transcript.
+  xpcTraffic_.setHoldOutgoing(options_.clock == ClockKind::virtualClock);
+  runLoop_.setExternalWorkWaitHook([this](bool waiting) {
+    if (waiting) {
+      xpcTraffic_.openWindow();
+    } else {
+      xpcTraffic_.closeWindow();
+    }
+  });
 }
 
 SimMac::~SimMac() {
@@ -117,6 +128,7 @@ void SimMac::loadMainInterface() {
 }
 
 void SimMac::settle() {
+  const SimXpcTraffic::OutgoingWindow messagesGo(xpcTraffic_);
   const auto unanswered = runLoop_.settle(kSettleTimeout);
   power_.poll();
   for (const std::string& label : unanswered) {

@@ -150,6 +150,8 @@ void SimRunLoop::joinGlobalWork() {
 }
 
 void SimRunLoop::post(Block block) {
+  const bool waits = std::this_thread::get_id() == shared_->mainThread && shared_->otherThreadsFinishFirst;
+  if (waits && externalWorkWaitHook_) externalWorkWaitHook_(true);
   {
     std::unique_lock lock(shared_->mutex);
     if (std::this_thread::get_id() != shared_->mainThread) {
@@ -163,7 +165,12 @@ void SimRunLoop::post(Block block) {
       shared_->queue.push_back(std::move(block));
     }
   }
+  if (waits && externalWorkWaitHook_) externalWorkWaitHook_(false);
   shared_->changed.notify_all();
+}
+
+void SimRunLoop::setExternalWorkWaitHook(std::function<void(bool waiting)> hook) {
+  externalWorkWaitHook_ = std::move(hook);
 }
 
 void SimRunLoop::addOperationToMainQueue(Block block) { post(std::move(block)); }

@@ -120,6 +120,10 @@ class SimRunLoop final : public RunLoop {
   // How long a post on the main thread waits for external work before
   // giving up on it (virtual clock).
   void setExternalWorkTimeout(std::chrono::milliseconds timeout);
+  // Called on the main thread with true just before a post waits for
+  // external work (virtual clock) and with false once it has: whatever
+  // holds that work back lets it go meanwhile. Set before any posting.
+  void setExternalWorkWaitHook(std::function<void(bool waiting)> hook);
 
   // Waits until every global-queue block has returned. REQUIRES: nothing
   // posts to the global queue meanwhile.
@@ -147,6 +151,7 @@ class SimRunLoop final : public RunLoop {
   void reapFinishedWorkers();
 
   ClockKind clock_;
+  std::function<void(bool)> externalWorkWaitHook_;  // main thread only
   TimePoint start_;
   Nanoseconds virtualNow_ = 0;
   std::shared_ptr<RunLoopShared> shared_;

@@ -138,7 +138,12 @@ class SimXpcConnection::Core {
       if (!socket->valid()) return end(Ending::lookup, kLookupFailedReason);
       if (invalidatedOnQueue_) return;
       socket_ = std::move(*socket);
-      if (traffic_) connectionTicket_ = traffic_->connectionOpened(serviceName_);
+      if (traffic_) {
+        std::weak_ptr<Core> weak = self_;
+        connectionTicket_ = traffic_->connectionOpened(serviceName_, [weak] {
+          if (auto core = weak.lock()) core->post([raw = core.get()] { raw->flush(); });
+        });
+      }
       flush();
     });
   }
@@ -187,7 +192,8 @@ class SimXpcConnection::Core {
     pollfd fds[2] = {{wake_.readFd(), POLLIN, 0}, {-1, 0, 0}};
     nfds_t count = 1;
     if (socket_.valid()) {
-      fds[1] = {socket_.get(), static_cast<short>(POLLIN | (out_.empty() ? 0 : POLLOUT)), 0};
+      const bool writing = !out_.empty() && !holdsOutgoing();
+      fds[1] = {socket_.get(), static_cast<short>(POLLIN | (writing ? POLLOUT : 0)), 0};
       count = 2;
     }
     int timeout = -1;
@@ -225,8 +231,10 @@ class SimXpcConnection::Core {
     flush();  // while still connecting, the frame goes once connected
   }
 
+  bool holdsOutgoing() const { return traffic_ && traffic_->holdsOutgoing(); }
+
   void flush() {
-    if (!socket_.valid()) return;
+    if (!socket_.valid() || holdsOutgoing()) return;
     while (outSent_ < out_.size()) {
       const ssize_t written =
           ::send(socket_.get(), out_.data() + outSent_, out_.size() - outSent_, MSG_NOSIGNAL | MSG_DONTWAIT);

@@ -507,5 +507,28 @@ TEST_F(IpcTransport, TrafficPrintsEveryMessageAndCountsThoseAwaitingAnswers) {
   EXPECT_TRUE(traffic.awaitConnectionsClosed(kService, std::chrono::seconds(10)));
 }
 
+TEST_F(IpcTransport, HeldMessagesLeaveOnlyWhenLetGo) {
+  startServer();
+  SimXpcTraffic traffic(nullptr, nullptr);
+  traffic.setHoldOutgoing(true);
+  auto connection = connect(&traffic);
+  for (int round = 1; round <= 2; ++round) {
+    SCOPED_TRACE(round);
+    send(connection, "echo:reply:", {std::string("held")});
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(serverCalls.size(), static_cast<std::size_t>(round - 1));
+    {
+      const SimXpcTraffic::OutgoingWindow window(traffic);
+      EXPECT_EQ(client.texts(static_cast<std::size_t>(round)).size(), static_cast<std::size_t>(round));
+    }
+    EXPECT_TRUE(traffic.holdsOutgoing());
+  }
+  // Waiting for answers lets the messages go too.
+  send(connection, "echo:reply:", {std::string("awaited")});
+  EXPECT_TRUE(traffic.awaitAnswers(std::chrono::seconds(10)));
+  EXPECT_EQ(client.size(), 3u);
+  EXPECT_TRUE(traffic.holdsOutgoing());
+}
+
 }  // namespace
 }  // namespace brannic::sim
