@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -129,7 +130,10 @@ bool setEmbeddedInfoValue(const std::string& path, const std::string& key, const
                           std::string* error) {
   const auto text = readEmbeddedInfoPlist(path);
   if (!text) {
-    if (error) *error = path + " carries no information dictionary";
+    std::error_code ignored;
+    if (error)
+      *error = std::filesystem::is_regular_file(path, ignored) ? path + " carries no information dictionary"
+                                                                : "no file at " + path;
     return false;
   }
   std::string parseError;

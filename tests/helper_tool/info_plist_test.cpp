@@ -100,6 +100,9 @@ TEST_F(InfoPlistTest, FilesThatAreNotSuchExecutablesAreReadAsCarryingNothing) {
     EXPECT_EQ(readAll(path), c.bytes);
   }
   EXPECT_FALSE(readEmbeddedInfoPlist(folder.path() + "/missing"));
+  std::string error;
+  EXPECT_FALSE(setEmbeddedInfoValue(folder.path() + "/missing", "CFBundleShortVersionString", std::nullopt, &error));
+  EXPECT_EQ(error, "no file at " + folder.path() + "/missing");
 }
 
 }  // namespace
