@@ -104,6 +104,9 @@ SimMac::~SimMac() {
   // Global-queue blocks may still reach into the application; they finish
   // before it goes.
   runLoop_.joinGlobalWork();
+  // The run loop outlives the transport it opens for waiting posts.
+  application_.reset();
+  runLoop_.setExternalWorkWaitHook(nullptr);
 }
 
 std::string SimMac::bundlePath() const { return machine_.path() + "/Applications/" + kBundleName; }
