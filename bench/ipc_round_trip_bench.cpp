@@ -71,9 +71,8 @@ class BenchMachine {
     bool handled = false;
     bool failed = false;
     Clock::time_point end;
-    auto proxy = connection.remoteObjectProxyWithErrorHandler([&](const PlatformError&) {
-      runLoop_.addOperationToMainQueue([&] { failed = handled = true; });
-    });
+    auto proxy = connection.remoteObjectProxyWithErrorHandler(
+        [&](const PlatformError&) { runLoop_.addOperationToMainQueue([&] { failed = handled = true; }); });
     const auto start = Clock::now();
     proxy->send(selector, std::move(arguments), [&](XpcValue) {
       runLoop_.addOperationToMainQueue([&] {

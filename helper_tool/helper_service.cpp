@@ -34,15 +34,17 @@ class HelperSession final : public XpcExportedObject {
 
 void serveHelper(XpcListener& listener, AuthorizationServices& authorization, ProcessRunner& processes,
                  const std::string& version) {
-  listener.setShouldAcceptNewConnection([&authorization, &processes, version](std::shared_ptr<XpcConnection> connection) {
-    connection->setExportedInterface(helperProtocolInterface());
-    connection->setRemoteObjectInterface(appProtocolInterface());
-    // Text the application cannot receive any more is simply lost.
-    auto appProxy = connection->remoteObjectProxyWithErrorHandler([](const PlatformError&) {});
-    connection->setExportedObject(std::make_shared<HelperSession>(std::move(appProxy), authorization, processes, version));
-    connection->resume();
-    return true;
-  });
+  listener.setShouldAcceptNewConnection(
+      [&authorization, &processes, version](std::shared_ptr<XpcConnection> connection) {
+        connection->setExportedInterface(helperProtocolInterface());
+        connection->setRemoteObjectInterface(appProtocolInterface());
+        // Text the application cannot receive any more is simply lost.
+        auto appProxy = connection->remoteObjectProxyWithErrorHandler([](const PlatformError&) {});
+        connection->setExportedObject(
+            std::make_shared<HelperSession>(std::move(appProxy), authorization, processes, version));
+        connection->resume();
+        return true;
+      });
   listener.resume();
 }
 

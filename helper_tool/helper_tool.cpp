@@ -24,10 +24,12 @@ void HelperTool::getVersionWithCompletion(VersionReply reply) { reply(version_);
 
 void HelperTool::runCommandLsWithPath(std::string path, ExitCodeReply reply) {
   if (path != "1" && path != "0") {
-    app_.logWithStdErr("The helper runs only \"1\" (disable sleep) and \"0\" (enable sleep); it refused the request.");
+    app_.logWithStdErr(
+        "The helper runs only \"1\" (disable sleep) and \"0\" (enable sleep); it refused the request.");
     return reply(kHelperRefusedArgumentExitCode);
   }
-  const std::optional<ProcessResult> result = processes_.run(kPowerToolPath, sleepSettingArguments(path == "1"));
+  const std::optional<ProcessResult> result =
+      processes_.run(kPowerToolPath, sleepSettingArguments(path == "1"));
   if (!result) {
     app_.logWithStdErr(std::string("The helper could not start ") + kPowerToolPath + ".");
     return reply(kHelperToolUnavailableExitCode);
@@ -47,13 +49,15 @@ bool HelperTool::authorizationGrantsRequest(const XpcData& authData) {
   if (authData.size() != externalForm.size()) return false;
   std::copy(authData.begin(), authData.end(), externalForm.begin());
   AuthorizationRef authorization = nullptr;
-  if (authorization_.authorizationCreateFromExternalForm(externalForm, &authorization) != errAuthorizationSuccess ||
+  if (authorization_.authorizationCreateFromExternalForm(externalForm, &authorization) !=
+          errAuthorizationSuccess ||
       authorization == nullptr)
     return false;
   const AuthorizationItemSet rights{{authorizedRequestRightName(), {}, 0}};
-  return authorization_.authorizationCopyRights(authorization, rights, nullptr,
-                                                kAuthorizationFlagInteractionAllowed |
-                                                    kAuthorizationFlagExtendRights) == errAuthorizationSuccess;
+  return authorization_.authorizationCopyRights(
+             authorization, rights, nullptr,
+             kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights) ==
+         errAuthorizationSuccess;
 }
 
 }  // namespace brannic

@@ -34,7 +34,8 @@ std::string authorizedRequestRightName();
 class HelperTool final : public HelperProtocol {
  public:
   // REQUIRES: the three ports outlive the tool.
-  HelperTool(AppProtocol& app, AuthorizationServices& authorization, ProcessRunner& processes, std::string version);
+  HelperTool(AppProtocol& app, AuthorizationServices& authorization, ProcessRunner& processes,
+             std::string version);
 
   void getVersionWithCompletion(VersionReply reply) override;
   void runCommandLsWithPath(std::string path, ExitCodeReply reply) override;

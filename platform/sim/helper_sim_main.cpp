@@ -99,7 +99,8 @@ int main(int argc, char** argv) {
   action.sa_handler = stopOnSignal;
   ::sigaction(SIGTERM, &action, nullptr);
 
-  brannic::sim::SimAuthorizationClient authorization(brannic::sim::authorizationSocketPath(arguments->machineRoot));
+  brannic::sim::SimAuthorizationClient authorization(
+      brannic::sim::authorizationSocketPath(arguments->machineRoot));
   brannic::sim::SimProcessRunner processes(arguments->machineRoot);
   brannic::serveHelper(listener, authorization, processes, arguments->version);
 

@@ -64,7 +64,11 @@ constexpr std::uint64_t kEntrySizeField = 0x20;
 constexpr std::uint32_t kSectionTypeNoBits = 8;
 
 std::optional<SectionPlace> findSection(const FileBytes& file, const std::string& name) {
-  if (!file.has(0, kHeaderSize) || std::memcmp(file.at(0), "\x7F" "ELF", 4) != 0) return std::nullopt;
+  if (!file.has(0, kHeaderSize) || std::memcmp(file.at(0),
+                                               "\x7F"
+                                               "ELF",
+                                               4) != 0)
+    return std::nullopt;
   if (file.read(4, 1) != 2 || file.read(5, 1) != 1) return std::nullopt;  // 64-bit, little-endian
   const std::uint64_t table = file.read(kSectionTableOffset, 8);
   const std::uint64_t entrySize = file.read(kSectionEntrySize, 2);
@@ -85,7 +89,8 @@ std::optional<SectionPlace> findSection(const FileBytes& file, const std::string
     const std::size_t room = static_cast<std::size_t>(namesSize - nameOffset);
     if (strnlen(sectionName, room) == room || name != sectionName) continue;
     if (file.read(entry(index) + kEntryType, 4) == kSectionTypeNoBits) return std::nullopt;
-    SectionPlace place{file.read(entry(index) + kEntryOffset, 8), file.read(entry(index) + kEntrySizeField, 8)};
+    SectionPlace place{file.read(entry(index) + kEntryOffset, 8),
+                       file.read(entry(index) + kEntrySizeField, 8)};
     if (!file.has(place.offset, place.size)) return std::nullopt;
     return place;
   }
@@ -126,14 +131,14 @@ bool writeEmbeddedInfoPlist(const std::string& path, const std::string& text, st
   return true;
 }
 
-bool setEmbeddedInfoValue(const std::string& path, const std::string& key, const std::optional<PropertyValue>& value,
-                          std::string* error) {
+bool setEmbeddedInfoValue(const std::string& path, const std::string& key,
+                          const std::optional<PropertyValue>& value, std::string* error) {
   const auto text = readEmbeddedInfoPlist(path);
   if (!text) {
     std::error_code ignored;
     if (error)
       *error = std::filesystem::is_regular_file(path, ignored) ? path + " carries no information dictionary"
-                                                                : "no file at " + path;
+                                                               : "no file at " + path;
     return false;
   }
   std::string parseError;

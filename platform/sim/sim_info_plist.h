@@ -25,7 +25,7 @@ bool writeEmbeddedInfoPlist(const std::string& path, const std::string& text, st
 // Sets (or, with nullopt, removes) one key of the embedded dictionary and
 // writes it back. False, with `error`, when the file carries no dictionary
 // or the result does not fit.
-bool setEmbeddedInfoValue(const std::string& path, const std::string& key, const std::optional<PropertyValue>& value,
-                          std::string* error);
+bool setEmbeddedInfoValue(const std::string& path, const std::string& key,
+                          const std::optional<PropertyValue>& value, std::string* error);
 
 }  // namespace brannic::sim

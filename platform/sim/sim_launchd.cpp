@@ -82,7 +82,8 @@ std::string SimLaunchd::serviceSocketPath(const std::string& machineRoot, const 
   return machineRoot + "/var/run/launchd/" + label;
 }
 
-SimLaunchd::SimLaunchd(std::string machineRoot, Transcript* transcript, SimXpcTraffic* traffic, Options options)
+SimLaunchd::SimLaunchd(std::string machineRoot, Transcript* transcript, SimXpcTraffic* traffic,
+                       Options options)
     : machineRoot_(std::move(machineRoot)), transcript_(transcript), traffic_(traffic), options_(options) {
   std::error_code ignored;
   for (const char* folder : {"/Library/LaunchDaemons", "/Library/PrivilegedHelperTools", "/var/run/launchd"})

@@ -92,7 +92,7 @@ class SimLaunchd final : public SimXpcServiceLookup {
     std::vector<std::string> programArguments;
     std::string socketPath;
     OwnedFd listening;
-    int pid = 0;  // 0: not running
+    int pid = 0;        // 0: not running
     OwnedFd exitWatch;  // readable once the helper has ended
   };
 
@@ -100,7 +100,8 @@ class SimLaunchd final : public SimXpcServiceLookup {
   void call(const std::function<void()>& work);
   void serve();
   void loadJobs();
-  bool registerJob(const std::string& label, const std::vector<std::string>& programArguments, std::string* error);
+  bool registerJob(const std::string& label, const std::vector<std::string>& programArguments,
+                   std::string* error);
   bool writeJob(const std::string& label, const std::string& executable,
                 const std::optional<std::string>& reportedVersion, std::string* error);
   bool copyExecutable(const std::string& label, const std::string& executable, std::string* error);

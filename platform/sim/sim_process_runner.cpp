@@ -54,8 +54,8 @@ void readBoth(OwnedFd out, OwnedFd err, std::string* standardOutput, std::string
 }
 
 // In the child, between fork and exec: only async-signal-safe calls.
-[[noreturn]] void becomeChild(const ChildProcessSpec& spec, char* const* argv, char* const* envp, int statusFd,
-                              pid_t parent) {
+[[noreturn]] void becomeChild(const ChildProcessSpec& spec, char* const* argv, char* const* envp,
+                              int statusFd, pid_t parent) {
   auto failWith = [statusFd](int error) { failChild(statusFd, error); };
   if (spec.dieWithParent) {
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) failWith(errno);

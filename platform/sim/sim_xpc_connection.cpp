@@ -208,7 +208,8 @@ class SimXpcConnection::Core {
       if (fds[1].revents & POLLOUT) flush();
       if (socket_.valid() && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) readAvailable();
     }
-    if (socket_.valid() && reader_.bufferedBytes() > 0 && Clock::now() - lastProgress_ >= kIncompleteFrameTimeout)
+    if (socket_.valid() && reader_.bufferedBytes() > 0 &&
+        Clock::now() - lastProgress_ >= kIncompleteFrameTimeout)
       refuse("a truncated frame (" + std::to_string(reader_.bufferedBytes()) + " of " +
              std::to_string(reader_.expectedBytes()) + " bytes, then nothing for " +
              std::to_string(kIncompleteFrameTimeout.count()) + " s)");
@@ -304,7 +305,8 @@ class SimXpcConnection::Core {
       interface = exportedInterface_;
       object = exported_;
     }
-    if (!interface || !object) return refuse("a call to " + call.selector + ", but this side exports no object");
+    if (!interface || !object)
+      return refuse("a call to " + call.selector + ", but this side exports no object");
     if (auto why = wire::violation(*interface, call))
       return refuse("a message " + interface->protocolName + " does not allow: " + *why);
     if (traffic_) traffic_->noteIncoming();
@@ -322,7 +324,8 @@ class SimXpcConnection::Core {
       if (used->exchange(true)) return;
       auto core = weak.lock();
       if (!core) return;
-      auto frame = std::make_shared<std::vector<std::uint8_t>>(wire::encode(wire::Reply{replyId, std::move(value)}));
+      auto frame =
+          std::make_shared<std::vector<std::uint8_t>>(wire::encode(wire::Reply{replyId, std::move(value)}));
       Core* raw = core.get();
       raw->post([raw, frame] {
         if (raw->invalidatedOnQueue_) return;
@@ -334,8 +337,7 @@ class SimXpcConnection::Core {
 
   void handleReply(wire::Reply reply) {
     auto found = pending_.find(reply.replyId);
-    if (found == pending_.end())
-      return refuse("a reply to unknown message " + std::to_string(reply.replyId));
+    if (found == pending_.end()) return refuse("a reply to unknown message " + std::to_string(reply.replyId));
     std::optional<XpcMethod> method;
     {
       std::lock_guard lock(mutex_);
@@ -366,8 +368,8 @@ class SimXpcConnection::Core {
       const auto goodbye = wire::encode(wire::Goodbye{problem});
       out_.insert(out_.end(), goodbye.begin(), goodbye.end());
       while (outSent_ < out_.size()) {
-        const ssize_t written =
-            ::send(socket_.get(), out_.data() + outSent_, out_.size() - outSent_, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t written = ::send(socket_.get(), out_.data() + outSent_, out_.size() - outSent_,
+                                       MSG_NOSIGNAL | MSG_DONTWAIT);
         if (written <= 0) break;  // best effort: the connection ends either way
         outSent_ += static_cast<std::size_t>(written);
       }
@@ -381,7 +383,8 @@ class SimXpcConnection::Core {
       reason = "the other side refused " + peerGoodbye_;
     } else if (reader_.bufferedBytes() > 0) {
       reason = "received a truncated frame (" + std::to_string(reader_.bufferedBytes()) + " of " +
-               std::to_string(reader_.expectedBytes()) + " bytes) before the other side closed the connection";
+               std::to_string(reader_.expectedBytes()) +
+               " bytes) before the other side closed the connection";
     } else {
       reason = "the other side closed the connection";
     }
@@ -499,8 +502,10 @@ class SimXpcRemoteProxy final : public XpcRemoteProxy {
 }  // namespace
 
 std::shared_ptr<SimXpcConnection> SimXpcConnection::toService(const std::string& serviceName,
-                                                              SimXpcServiceLookup* lookup, SimXpcTraffic* traffic) {
-  auto core = std::make_shared<Core>("connection to service named " + serviceName, serviceName, lookup, traffic);
+                                                              SimXpcServiceLookup* lookup,
+                                                              SimXpcTraffic* traffic) {
+  auto core =
+      std::make_shared<Core>("connection to service named " + serviceName, serviceName, lookup, traffic);
   core->self_ = core;
   return std::make_shared<SimXpcConnection>(Private{}, std::move(core));
 }
@@ -528,12 +533,12 @@ SimXpcConnection::~SimXpcConnection() {
 }
 
 void SimXpcConnection::startQueue() {
-  std::call_once(queueStarted_, [this] {
-    queue_ = std::thread([core = core_] { core->run(); });
-  });
+  std::call_once(queueStarted_, [this] { queue_ = std::thread([core = core_] { core->run(); }); });
 }
 
-void SimXpcConnection::setExportedInterface(const XpcInterface& interface) { core_->setExportedInterface(interface); }
+void SimXpcConnection::setExportedInterface(const XpcInterface& interface) {
+  core_->setExportedInterface(interface);
+}
 void SimXpcConnection::setExportedObject(std::shared_ptr<XpcExportedObject> object) {
   core_->setExportedObject(std::move(object));
 }

@@ -41,8 +41,8 @@ class SimXpcConnection final : public XpcConnection, public std::enable_shared_f
   // A connection to the Mach service `serviceName`, looked up through
   // `lookup` (null: a domain without services). `traffic` is told about
   // every message and may be null. REQUIRES: both outlive the connection.
-  static std::shared_ptr<SimXpcConnection> toService(const std::string& serviceName, SimXpcServiceLookup* lookup,
-                                                     SimXpcTraffic* traffic);
+  static std::shared_ptr<SimXpcConnection> toService(const std::string& serviceName,
+                                                     SimXpcServiceLookup* lookup, SimXpcTraffic* traffic);
   // The server end of a connection a listener accepted.
   static std::shared_ptr<SimXpcConnection> accepted(OwnedFd socket, const std::string& description);
 

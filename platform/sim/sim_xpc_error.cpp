@@ -4,8 +4,8 @@ namespace brannic::sim {
 
 PlatformError xpcError(std::int64_t code, const std::string& detail) {
   return PlatformError{kCocoaErrorDomain, code,
-                       "Error Domain=" + std::string(kCocoaErrorDomain) + " Code=" + std::to_string(code) + " \"" +
-                           detail + "\" UserInfo={NSDebugDescription=" + detail + "}"};
+                       "Error Domain=" + std::string(kCocoaErrorDomain) + " Code=" + std::to_string(code) +
+                           " \"" + detail + "\" UserInfo={NSDebugDescription=" + detail + "}"};
 }
 
 PlatformError interruptedError(const std::string& connection, const std::string& reason) {
@@ -13,7 +13,8 @@ PlatformError interruptedError(const std::string& connection, const std::string&
 }
 
 PlatformError invalidatedError(const std::string& connection, const std::string& reason) {
-  if (reason.empty()) return xpcError(NSXPCConnectionInvalid, "The " + connection + " was invalidated from this process.");
+  if (reason.empty())
+    return xpcError(NSXPCConnectionInvalid, "The " + connection + " was invalidated from this process.");
   return xpcError(NSXPCConnectionInvalid, "The " + connection + " was invalidated: " + reason + ".");
 }
 

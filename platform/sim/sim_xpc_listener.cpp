@@ -27,13 +27,15 @@ std::string octal(unsigned mode) {
 std::optional<ServiceSocketFile> statSocketFile(const std::string& path) {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) return std::nullopt;
-  return ServiceSocketFile{S_ISSOCK(status.st_mode), static_cast<unsigned>(status.st_mode & 07777), status.st_uid};
+  return ServiceSocketFile{S_ISSOCK(status.st_mode), static_cast<unsigned>(status.st_mode & 07777),
+                           status.st_uid};
 }
 
 // Tells a client it is refused, in a goodbye frame, and closes.
 void turnAway(OwnedFd socket, const std::string& why) {
   const auto frame = wire::encode(wire::Goodbye{"the connection (" + why + ")"});
-  [[maybe_unused]] const ssize_t written = ::send(socket.get(), frame.data(), frame.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  [[maybe_unused]] const ssize_t written =
+      ::send(socket.get(), frame.data(), frame.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 }  // namespace
@@ -50,7 +52,8 @@ std::optional<std::string> entitlementViolation(const std::optional<ServiceSocke
     return "the service's socket has mode " + octal(socketFile->mode) + ", not " + octal(kRequiredMode);
   if (!peer) return "the client's credentials cannot be read";
   if (peer->uid != socketFile->ownerUid)
-    return "the client runs as uid " + std::to_string(peer->uid) + ", not " + std::to_string(socketFile->ownerUid);
+    return "the client runs as uid " + std::to_string(peer->uid) + ", not " +
+           std::to_string(socketFile->ownerUid);
   return std::nullopt;
 }
 
@@ -63,7 +66,8 @@ SimXpcListener::SimXpcListener(OwnedFd listeningSocket, std::string socketPath, 
 
 SimXpcListener::~SimXpcListener() { endAll(); }
 
-void SimXpcListener::setShouldAcceptNewConnection(std::function<bool(std::shared_ptr<XpcConnection>)> decide) {
+void SimXpcListener::setShouldAcceptNewConnection(
+    std::function<bool(std::shared_ptr<XpcConnection>)> decide) {
   std::lock_guard lock(mutex_);
   decide_ = std::move(decide);
 }
@@ -81,7 +85,8 @@ void SimXpcListener::resume() {
     if (!connections_.empty()) idleSince = Clock::now();
     int timeout = -1;
     if (options_.idleExit && connections_.empty()) {
-      const auto left = *options_.idleExit - std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - idleSince);
+      const auto left = *options_.idleExit -
+                        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - idleSince);
       if (left.count() <= 0) {
         endedIdle_ = true;
         break;
@@ -115,15 +120,16 @@ void SimXpcListener::acceptPending() {
 
 void SimXpcListener::admit(OwnedFd socket) {
   const auto peer = peerCredentials(socket.get());
-  if (auto why = entitlementViolation(statSocketFile(socketPath_), static_cast<std::uint32_t>(::geteuid()), peer)) {
+  if (auto why =
+          entitlementViolation(statSocketFile(socketPath_), static_cast<std::uint32_t>(::geteuid()), peer)) {
     {
       std::lock_guard lock(mutex_);
       ++rejected_;
     }
     return turnAway(std::move(socket), *why);
   }
-  auto connection =
-      SimXpcConnection::accepted(std::move(socket), "connection from pid " + std::to_string(peer ? peer->pid : 0));
+  auto connection = SimXpcConnection::accepted(std::move(socket),
+                                               "connection from pid " + std::to_string(peer ? peer->pid : 0));
   connection->setEndedHook([wake = wake_] { wake->wake(); });
   std::function<bool(std::shared_ptr<XpcConnection>)> decide;
   {

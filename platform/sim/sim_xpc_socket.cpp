@@ -47,7 +47,8 @@ namespace {
 
 bool fillAddress(const std::string& path, sockaddr_un* address, std::string* error) {
   if (path.empty() || path.size() > maxSocketPathLength()) {
-    if (error) *error = "socket path is empty or longer than " + std::to_string(maxSocketPathLength()) + " bytes";
+    if (error)
+      *error = "socket path is empty or longer than " + std::to_string(maxSocketPathLength()) + " bytes";
     return false;
   }
   std::memset(address, 0, sizeof *address);

@@ -16,9 +16,13 @@ struct SimXpcTraffic::Shared {
   std::map<std::uint64_t, std::function<void()>> flushers;  // by connection
 };
 
-SimXpcTraffic::Ticket::Ticket(std::shared_ptr<Shared> shared, Kind kind, std::string service, ExternalWork work,
-                              std::uint64_t id)
-    : shared_(std::move(shared)), kind_(kind), service_(std::move(service)), work_(std::move(work)), id_(id) {}
+SimXpcTraffic::Ticket::Ticket(std::shared_ptr<Shared> shared, Kind kind, std::string service,
+                              ExternalWork work, std::uint64_t id)
+    : shared_(std::move(shared)),
+      kind_(kind),
+      service_(std::move(service)),
+      work_(std::move(work)),
+      id_(id) {}
 
 SimXpcTraffic::Ticket::Ticket(Ticket&& other) noexcept
     : shared_(std::move(other.shared_)),
@@ -46,7 +50,8 @@ void SimXpcTraffic::Ticket::end() {
     std::lock_guard lock(shared_->mutex);
     if (kind_ == Kind::message) {
       --shared_->messagesInFlight;
-    } else if (auto found = shared_->openConnections.find(service_); found != shared_->openConnections.end()) {
+    } else if (auto found = shared_->openConnections.find(service_);
+               found != shared_->openConnections.end()) {
       if (--found->second == 0) shared_->openConnections.erase(found);
       if (auto entry = shared_->flushers.find(id_); entry != shared_->flushers.end()) {
         flusher = std::move(entry->second);
@@ -74,7 +79,8 @@ SimXpcTraffic::Ticket SimXpcTraffic::messageSent(const std::string& service, con
   return Ticket(shared_, Ticket::Kind::message, service, std::move(work), 0);
 }
 
-SimXpcTraffic::Ticket SimXpcTraffic::connectionOpened(const std::string& service, std::function<void()> flush) {
+SimXpcTraffic::Ticket SimXpcTraffic::connectionOpened(const std::string& service,
+                                                      std::function<void()> flush) {
   std::uint64_t id;
   {
     std::lock_guard lock(shared_->mutex);

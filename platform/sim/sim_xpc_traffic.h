@@ -52,7 +52,8 @@ class SimXpcTraffic {
    private:
     friend class SimXpcTraffic;
     enum class Kind { message, connection };
-    Ticket(std::shared_ptr<Shared> shared, Kind kind, std::string service, ExternalWork work, std::uint64_t id);
+    Ticket(std::shared_ptr<Shared> shared, Kind kind, std::string service, ExternalWork work,
+           std::uint64_t id);
     std::shared_ptr<Shared> shared_;
     Kind kind_ = Kind::message;
     std::string service_;

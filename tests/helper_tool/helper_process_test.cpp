@@ -71,13 +71,15 @@ class HelperProcessTest : public ::testing::Test {
   std::shared_ptr<XpcConnection> connect(Deliveries& events) {
     auto connection = connections.connectionWithMachServiceName(kLabel, NSXPCConnectionPrivileged);
     connection->setExportedInterface(appProtocolInterface());
-    connection->setExportedObject(exportAppProtocol(apps.emplace_back(std::make_unique<RecordingApp>(events)).operator*()));
+    connection->setExportedObject(
+        exportAppProtocol(apps.emplace_back(std::make_unique<RecordingApp>(events)).operator*()));
     connection->setRemoteObjectInterface(helperProtocolInterface());
     connection->setInvalidationHandler(events.invalidationRecorder());
     connection->resume();
     return connection;
   }
-  std::shared_ptr<XpcRemoteProxy> proxy(const std::shared_ptr<XpcConnection>& connection, Deliveries& events) {
+  std::shared_ptr<XpcRemoteProxy> proxy(const std::shared_ptr<XpcConnection>& connection,
+                                        Deliveries& events) {
     return connection->remoteObjectProxyWithErrorHandler(events.errorRecorder());
   }
   // A fresh authorization of the machine, as 32 bytes of external form.
@@ -123,8 +125,9 @@ TEST_F(HelperProcessTest, OneAndZeroRunThePowerToolAndSendItsTextBack) {
   auto helper = proxy(connection, events);
   helper->send(selectors::runCommandLsWithPathCompletion, {std::string("1")}, events.replyRecorder());
   helper->send(selectors::runCommandLsWithPathCompletion, {std::string("0")}, events.replyRecorder());
-  EXPECT_EQ(events.texts(6), (std::vector<std::string>{"stdout sleep setting 1\n", "stderr note\n", "reply 0",
-                                                      "stdout sleep setting 0\n", "stderr note\n", "reply 0"}));
+  EXPECT_EQ(events.texts(6),
+            (std::vector<std::string>{"stdout sleep setting 1\n", "stderr note\n", "reply 0",
+                                      "stdout sleep setting 0\n", "stderr note\n", "reply 0"}));
   EXPECT_EQ(powerToolCalls(), "-a disablesleep 1\n-a disablesleep 0\n");
   EXPECT_EQ(recording.channel("ipc"),
             (std::vector<std::string>{"send runCommandLsWithPath:completion: \"1\"",
@@ -134,8 +137,8 @@ TEST_F(HelperProcessTest, OneAndZeroRunThePowerToolAndSendItsTextBack) {
 TEST_F(HelperProcessTest, TheMachinesOwnPowerToolChangesItsSleepSetting) {
   SimPower power(root, &recording.transcript());
   auto connection = connect(events);
-  proxy(connection, events)->send(selectors::runCommandLsWithPathCompletion, {std::string("1")},
-                                  events.replyRecorder());
+  proxy(connection, events)
+      ->send(selectors::runCommandLsWithPathCompletion, {std::string("1")}, events.replyRecorder());
   EXPECT_EQ(events.texts(1), std::vector<std::string>{"reply 0"});
   power.poll();
   EXPECT_TRUE(power.sleepDisabled());
@@ -143,8 +146,8 @@ TEST_F(HelperProcessTest, TheMachinesOwnPowerToolChangesItsSleepSetting) {
 
 TEST_F(HelperProcessTest, OtherTextIsRefusedAndNothingRuns) {
   auto connection = connect(events);
-  proxy(connection, events)->send(selectors::runCommandLsWithPathCompletion, {std::string("1; reboot")},
-                                  events.replyRecorder());
+  proxy(connection, events)
+      ->send(selectors::runCommandLsWithPathCompletion, {std::string("1; reboot")}, events.replyRecorder());
   const auto texts = events.texts(2);
   ASSERT_EQ(texts.size(), 2u);
   EXPECT_EQ(texts[0].rfind("stderr ", 0), 0u);
@@ -153,7 +156,8 @@ TEST_F(HelperProcessTest, OtherTextIsRefusedAndNothingRuns) {
 }
 
 TEST_F(HelperProcessTest, TheAuthorizedRequestAsksForItsRightByTheStoredRule) {
-  ASSERT_TRUE(database.store(authorizedRequestRightName(), PropertyDictionary{{"class", "user"}, {"group", "admin"}}));
+  ASSERT_TRUE(database.store(authorizedRequestRightName(),
+                             PropertyDictionary{{"class", "user"}, {"group", "admin"}}));
   auto connection = connect(events);
   auto helper = proxy(connection, events);
   const XpcData allowed = externalForm();
@@ -178,8 +182,7 @@ TEST_F(HelperProcessTest, TheAuthorizedRequestAsksForItsRightByTheStoredRule) {
   EXPECT_EQ(powerToolCalls(), "-a disablesleep 1\n-a disablesleep 0\n");
   const std::string prompt = "prompt " + authorizedRequestRightName() + " -> ";
   EXPECT_EQ(recording.channel("auth"), (std::vector<std::string>{prompt + "allow", prompt + "deny"}));
-  EXPECT_EQ(recording.channel("ipc")[0],
-            "send runCommandLsWithPath:authData:completion: \"1\" auth#1");
+  EXPECT_EQ(recording.channel("ipc")[0], "send runCommandLsWithPath:authData:completion: \"1\" auth#1");
   EXPECT_EQ(recording.channel("ipc")[1], "send runCommandLsWithPath:authData:completion: \"0\" auth#1");
   EXPECT_EQ(recording.channel("ipc")[2], "send runCommandLsWithPath:authData:completion: \"1\" auth#2");
 }
@@ -197,7 +200,8 @@ std::optional<std::string> answerTo(const std::string& socketPath, const Bytes& 
   for (;;) {
     if (auto payload = reader.next()) {
       auto message = wire::decodePayload(payload->data(), payload->size(), nullptr);
-      if (message && std::holds_alternative<wire::Goodbye>(*message)) return std::get<wire::Goodbye>(*message).reason;
+      if (message && std::holds_alternative<wire::Goodbye>(*message))
+        return std::get<wire::Goodbye>(*message).reason;
       continue;
     }
     pollfd polled{client.get(), POLLIN, 0};
@@ -229,13 +233,16 @@ TEST_F(HelperProcessTest, MalformedFramesDropOnlyTheirConnection) {
       {"unknown selector", call(1, "reboot:", {}), false,
        "a message HelperProtocol does not allow: unknown selector \"reboot:\" for HelperProtocol"},
       {"wrong class", call(1, selectors::runCommandLsWithPathCompletion, {std::int64_t{1}}), false,
-       "a message HelperProtocol does not allow: runCommandLsWithPath:completion: argument 1 is NSNumber, not "
+       "a message HelperProtocol does not allow: runCommandLsWithPath:completion: argument 1 is NSNumber, "
+       "not "
        "NSString"},
       {"wrong count", call(1, selectors::runCommandLsWithPathAuthDataCompletion, {std::string("1")}), false,
-       "a message HelperProtocol does not allow: runCommandLsWithPath:authData:completion: takes 2 arguments, not 1"},
+       "a message HelperProtocol does not allow: runCommandLsWithPath:authData:completion: takes 2 "
+       "arguments, not 1"},
       {"no reply block", call(0, selectors::getVersionWithCompletion, {}), false,
        "a message HelperProtocol does not allow: getVersionWithCompletion: needs a reply block"},
-      {"reply to nothing", wire::encode(wire::Reply{5, std::int64_t{0}}), false, "a reply to unknown message 5"},
+      {"reply to nothing", wire::encode(wire::Reply{5, std::int64_t{0}}), false,
+       "a reply to unknown message 5"},
       {"garbled", {0, 0, 0, 1, 42}, false, "a garbled frame (unknown message kind 42)"},
       {"trailing bytes", trailing, false, "a garbled frame (1 bytes after the end of the message)"},
       {"oversized", bigHeader, false, "an oversized frame (2147483647 bytes; the limit is 1048576)"},
@@ -258,10 +265,11 @@ TEST_F(HelperProcessTest, AClientIsRejectedWhenTheSocketIsOpenToOthers) {
   proxy(connection, events)->send(selectors::getVersionWithCompletion, {}, events.replyRecorder());
   const auto texts = events.texts(2);
   ASSERT_EQ(texts.size(), 2u);
-  EXPECT_EQ(texts[0], "error 4097 " + interruptedError("connection to service named " + kLabel,
-                                                       "the other side refused the connection (the service's socket "
-                                                       "has mode 0666, not 0600)")
-                                          .description);
+  EXPECT_EQ(texts[0],
+            "error 4097 " + interruptedError("connection to service named " + kLabel,
+                                             "the other side refused the connection (the service's socket "
+                                             "has mode 0666, not 0600)")
+                                .description);
   EXPECT_EQ(texts[1], "invalidated");
 
   ASSERT_EQ(::chmod(socketPath.c_str(), 0600), 0);
@@ -275,25 +283,25 @@ TEST_F(HelperProcessTest, AClientIsRejectedWhenTheSocketIsOpenToOthers) {
 TEST_F(HelperProcessTest, AHelperKilledInTheMiddleOfARequestFailsItAndStartsAgain) {
   installPowerTool("5");
   auto connection = connect(events);
-  proxy(connection, events)->send(selectors::runCommandLsWithPathCompletion, {std::string("1")},
-                                  events.replyRecorder());
+  proxy(connection, events)
+      ->send(selectors::runCommandLsWithPathCompletion, {std::string("1")}, events.replyRecorder());
   ASSERT_TRUE(testing::eventually([&] { return !powerToolCalls().empty(); }));
   EXPECT_EQ(traffic.messagesInFlight(), 1u);
   ASSERT_TRUE(launchd->kill(kLabel));
   // kill returns once the application's side has noticed.
   EXPECT_EQ(events.size(), 2u);
-  EXPECT_EQ(events.texts(2),
-            (std::vector<std::string>{
-                "error 4097 " +
-                    interruptedError("connection to service named " + kLabel, "the other side closed the connection")
-                        .description,
-                "invalidated"}));
+  EXPECT_EQ(events.texts(2), (std::vector<std::string>{
+                                 "error 4097 " + interruptedError("connection to service named " + kLabel,
+                                                                  "the other side closed the connection")
+                                                     .description,
+                                 "invalidated"}));
   EXPECT_EQ(traffic.messagesInFlight(), 0u);
 
   installPowerTool("");
   Deliveries later;
   auto again = connect(later);
-  proxy(again, later)->send(selectors::runCommandLsWithPathCompletion, {std::string("0")}, later.replyRecorder());
+  proxy(again, later)
+      ->send(selectors::runCommandLsWithPathCompletion, {std::string("0")}, later.replyRecorder());
   EXPECT_EQ(later.texts(3).back(), "reply 0");
   EXPECT_EQ(recording.channel("launchd"),
             (std::vector<std::string>{"started " + kLabel, "exited " + kLabel, "started " + kLabel}));
@@ -305,15 +313,16 @@ TEST_F(HelperProcessTest, RequestsInFlightOnTwoConnectionsAreAllAnswered) {
   auto first = connect(events);
   auto other = connect(second);
   for (const char* argument : {"1", "0"}) {
-    proxy(first, events)->send(selectors::runCommandLsWithPathCompletion, {std::string(argument)},
-                               events.replyRecorder());
-    proxy(other, second)->send(selectors::runCommandLsWithPathCompletion, {std::string(argument)},
-                               second.replyRecorder());
+    proxy(first, events)
+        ->send(selectors::runCommandLsWithPathCompletion, {std::string(argument)}, events.replyRecorder());
+    proxy(other, second)
+        ->send(selectors::runCommandLsWithPathCompletion, {std::string(argument)}, second.replyRecorder());
   }
   EXPECT_TRUE(traffic.awaitAnswers(std::chrono::seconds(10)));
   for (Deliveries* delivered : {&events, &second}) {
-    EXPECT_EQ(delivered->texts(6), (std::vector<std::string>{"stdout sleep setting 1\n", "stderr note\n", "reply 0",
-                                                            "stdout sleep setting 0\n", "stderr note\n", "reply 0"}));
+    EXPECT_EQ(delivered->texts(6),
+              (std::vector<std::string>{"stdout sleep setting 1\n", "stderr note\n", "reply 0",
+                                        "stdout sleep setting 0\n", "stderr note\n", "reply 0"}));
   }
 }
 

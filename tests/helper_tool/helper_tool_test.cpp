@@ -45,7 +45,8 @@ struct ScriptedAuthorization final : AuthorizationServices {
     return createStatus;
   }
   OSStatus authorizationCopyRights(AuthorizationRef authorization, const AuthorizationItemSet& rights,
-                                   const AuthorizationItemSet* environment, AuthorizationFlags flags) override {
+                                   const AuthorizationItemSet* environment,
+                                   AuthorizationFlags flags) override {
     EXPECT_EQ(authorization, handle);
     EXPECT_EQ(environment, nullptr);
     for (const auto& right : rights) {
@@ -110,7 +111,10 @@ TEST_F(HelperToolTest, OneAndZeroRunThePowerToolAndForwardWhatItWrites) {
       {"1", {0, "", ""}, "/usr/bin/pmset -a disablesleep 1", {}},
       {"0", {0, "", ""}, "/usr/bin/pmset -a disablesleep 0", {}},
       {"1", {1, "", "usage: pmset\n"}, "/usr/bin/pmset -a disablesleep 1", {"err: usage: pmset\n"}},
-      {"0", {0, "done\n", "warning\n"}, "/usr/bin/pmset -a disablesleep 0", {"out: done\n", "err: warning\n"}},
+      {"0",
+       {0, "done\n", "warning\n"},
+       "/usr/bin/pmset -a disablesleep 0",
+       {"out: done\n", "err: warning\n"}},
       {"1", {128 + 9, "", ""}, "/usr/bin/pmset -a disablesleep 1", {}},
   };
   for (const auto& c : cases) {
@@ -125,8 +129,17 @@ TEST_F(HelperToolTest, OneAndZeroRunThePowerToolAndForwardWhatItWrites) {
 }
 
 TEST_F(HelperToolTest, AnyOtherArgumentIsRefusedWithoutRunningAnything) {
-  const std::vector<std::string> arguments{"",          "2",         "01", "1 ", " 0", "1\n", "-a", "disablesleep 1",
-                                          "1; reboot", "$(reboot)", std::string("1\0", 2)};
+  const std::vector<std::string> arguments{"",
+                                           "2",
+                                           "01",
+                                           "1 ",
+                                           " 0",
+                                           "1\n",
+                                           "-a",
+                                           "disablesleep 1",
+                                           "1; reboot",
+                                           "$(reboot)",
+                                           std::string("1\0", 2)};
   for (const auto& argument : arguments) {
     SCOPED_TRACE(argument);
     app.lines.clear();
@@ -150,10 +163,12 @@ TEST_F(HelperToolTest, TheAuthorizedRequestChecksItsRightInTheHelper) {
   EXPECT_EQ(authorized("1", data), 3);
   ASSERT_EQ(authorization.receivedForms.size(), 1u);
   EXPECT_TRUE(std::equal(data.begin(), data.end(), authorization.receivedForms[0].begin()));
-  EXPECT_EQ(authorization.requestedRights,
-            std::vector<std::string>{std::string(HelperLabel) + ".runCommandLsWithPath:authData:completion:"});
-  EXPECT_EQ(authorization.requestedFlags,
-            std::vector<AuthorizationFlags>{kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights});
+  EXPECT_EQ(
+      authorization.requestedRights,
+      std::vector<std::string>{std::string(HelperLabel) + ".runCommandLsWithPath:authData:completion:"});
+  EXPECT_EQ(
+      authorization.requestedFlags,
+      std::vector<AuthorizationFlags>{kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights});
   EXPECT_EQ(runner.calls, std::vector<std::string>{"/usr/bin/pmset -a disablesleep 1"});
 
   // Granted, but the argument is still checked.
@@ -184,7 +199,8 @@ TEST_F(HelperToolTest, RefusedOrInvalidAuthorizationAnswersTheFailureCodeAndRuns
     authorization.copyStatus = c.copyStatus;
     EXPECT_EQ(authorized("1", XpcData(c.size, 9)), kHelperAuthenticationFailedExitCode);
     EXPECT_EQ(authorization.receivedForms.size(), c.formsTried);
-    EXPECT_EQ(authorization.requestedRights.size(), c.createStatus == errAuthorizationSuccess ? c.formsTried : 0);
+    EXPECT_EQ(authorization.requestedRights.size(),
+              c.createStatus == errAuthorizationSuccess ? c.formsTried : 0);
   }
   EXPECT_TRUE(runner.calls.empty());
   EXPECT_TRUE(app.lines.empty());

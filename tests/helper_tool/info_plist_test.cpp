@@ -35,9 +35,7 @@ void writeAll(const std::string& path, const std::string& bytes) {
 
 class InfoPlistTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::filesystem::copy_file(BRANNIC_TEST_HELPER_EXECUTABLE, copy);
-  }
+  void SetUp() override { std::filesystem::copy_file(BRANNIC_TEST_HELPER_EXECUTABLE, copy); }
   testing::TempFolder folder;
   std::string copy = folder.path() + "/helper";
 };
@@ -52,7 +50,8 @@ TEST_F(InfoPlistTest, TheBuiltHelperCarriesItsLabelAndVersion) {
 TEST_F(InfoPlistTest, OneKeyCanBeRewrittenOrRemovedInPlace) {
   const auto size = std::filesystem::file_size(copy);
   std::string error;
-  ASSERT_TRUE(setEmbeddedInfoValue(copy, "CFBundleShortVersionString", PropertyValue("2.0"), &error)) << error;
+  ASSERT_TRUE(setEmbeddedInfoValue(copy, "CFBundleShortVersionString", PropertyValue("2.0"), &error))
+      << error;
   auto dictionary = embeddedDictionary(copy);
   ASSERT_TRUE(dictionary);
   EXPECT_EQ(dictionary->at("CFBundleShortVersionString"), PropertyValue("2.0"));
@@ -65,7 +64,8 @@ TEST_F(InfoPlistTest, OneKeyCanBeRewrittenOrRemovedInPlace) {
   EXPECT_EQ(std::filesystem::file_size(copy), size);
 
   const std::string before = readAll(copy);
-  EXPECT_FALSE(setEmbeddedInfoValue(copy, "CFBundleShortVersionString", PropertyValue(std::string(8192, 'v')), &error));
+  EXPECT_FALSE(setEmbeddedInfoValue(copy, "CFBundleShortVersionString", PropertyValue(std::string(8192, 'v')),
+                                    &error));
   EXPECT_NE(error.find("does not fit"), std::string::npos) << error;
   EXPECT_EQ(readAll(copy), before);
 }
@@ -101,7 +101,8 @@ TEST_F(InfoPlistTest, FilesThatAreNotSuchExecutablesAreReadAsCarryingNothing) {
   }
   EXPECT_FALSE(readEmbeddedInfoPlist(folder.path() + "/missing"));
   std::string error;
-  EXPECT_FALSE(setEmbeddedInfoValue(folder.path() + "/missing", "CFBundleShortVersionString", std::nullopt, &error));
+  EXPECT_FALSE(
+      setEmbeddedInfoValue(folder.path() + "/missing", "CFBundleShortVersionString", std::nullopt, &error));
   EXPECT_EQ(error, "no file at " + folder.path() + "/missing");
 }
 

@@ -29,11 +29,15 @@ constexpr const char* kService = "com.test.echo";
 // echo: answers its text; wait: answers its number after that many
 // milliseconds; note: has no reply block; keep: answers its data.
 const XpcInterface& echoInterface() {
-  static const XpcInterface interface{"EchoProtocol",
-                                      {{"echo:reply:", {XpcClass::string}, XpcClass::string, ""},
-                                       {"wait:reply:", {XpcClass::number}, XpcClass::number, ""},
-                                       {"note:", {XpcClass::string}, std::nullopt, ""},
-                                       {"keep:reply:", {XpcClass::data}, XpcClass::data, ""}}};
+  static const XpcInterface interface {
+    "EchoProtocol", {
+      {"echo:reply:", {XpcClass::string}, XpcClass::string, ""},
+          {"wait:reply:", {XpcClass::number}, XpcClass::number, ""},
+          {"note:", {XpcClass::string}, std::nullopt, ""}, {
+        "keep:reply:", {XpcClass::data}, XpcClass::data, ""
+      }
+    }
+  };
   return interface;
 }
 
@@ -149,7 +153,8 @@ class IpcTransport : public ::testing::Test {
 };
 
 std::string interrupted(const std::string& reason) {
-  return "error 4097 " + interruptedError(std::string("connection to service named ") + kService, reason).description;
+  return "error 4097 " +
+         interruptedError(std::string("connection to service named ") + kService, reason).description;
 }
 
 TEST_F(IpcTransport, RepliesAndHandlersRunOnTheConnectionsOwnQueue) {
@@ -159,7 +164,8 @@ TEST_F(IpcTransport, RepliesAndHandlersRunOnTheConnectionsOwnQueue) {
   send(connection, "note:", {std::string("no reply")}, false);
   send(connection, "echo:reply:", {XpcNil{}});
   EXPECT_EQ(client.texts(2), (std::vector<std::string>{"reply \"hello\"", "reply nil"}));
-  EXPECT_EQ(serverCalls.texts(3), (std::vector<std::string>{"call echo:reply:", "call note:", "call echo:reply:"}));
+  EXPECT_EQ(serverCalls.texts(3),
+            (std::vector<std::string>{"call echo:reply:", "call note:", "call echo:reply:"}));
 
   connection->invalidate();
   const auto events = client.waitFor(3);
@@ -199,14 +205,28 @@ TEST_F(IpcTransport, AMessageTheInterfaceDoesNotAllowDropsTheConnection) {
     bool withReply;
     std::string reason;
   } cases[] = {
-      {"unknown selector", "bogus:", {std::string("x")}, true,
-       "the other side refused a message EchoProtocol does not allow: unknown selector \"bogus:\" for EchoProtocol"},
-      {"wrong class", "echo:reply:", {std::int64_t{1}}, true,
-       "the other side refused a message EchoProtocol does not allow: echo:reply: argument 1 is NSNumber, not "
+      {"unknown selector",
+       "bogus:",
+       {std::string("x")},
+       true,
+       "the other side refused a message EchoProtocol does not allow: unknown selector \"bogus:\" for "
+       "EchoProtocol"},
+      {"wrong class",
+       "echo:reply:",
+       {std::int64_t{1}},
+       true,
+       "the other side refused a message EchoProtocol does not allow: echo:reply: argument 1 is NSNumber, "
+       "not "
        "NSString"},
-      {"wrong count", "echo:reply:", {std::string("a"), std::string("b")}, true,
+      {"wrong count",
+       "echo:reply:",
+       {std::string("a"), std::string("b")},
+       true,
        "the other side refused a message EchoProtocol does not allow: echo:reply: takes 1 arguments, not 2"},
-      {"no reply block", "echo:reply:", {std::string("a")}, false,
+      {"no reply block",
+       "echo:reply:",
+       {std::string("a")},
+       false,
        "the other side refused a message EchoProtocol does not allow: echo:reply: needs a reply block"},
   };
   startServer();
@@ -259,8 +279,8 @@ TEST_F(IpcTransport, ReceivedGarbageDropsTheConnectionAndTellsThePeer) {
   } cases[] = {
       {"garbled frame", [&](std::uint64_t, std::uint64_t) { return garbled; },
        interrupted("received a garbled frame (unknown message kind 9)"),
-       interrupted("received a garbled frame (unknown message kind 9)"), "a garbled frame (unknown message kind 9)",
-       false},
+       interrupted("received a garbled frame (unknown message kind 9)"),
+       "a garbled frame (unknown message kind 9)", false},
       {"oversized frame", [](std::uint64_t, std::uint64_t) { return header(wire::kMaxPayloadSize + 1); },
        interrupted("received an oversized frame (1048577 bytes; the limit is 1048576)"),
        interrupted("received an oversized frame (1048577 bytes; the limit is 1048576)"),
@@ -272,15 +292,20 @@ TEST_F(IpcTransport, ReceivedGarbageDropsTheConnectionAndTellsThePeer) {
          return frame;
        },
        interrupted("received a truncated frame (19 of 21 bytes) before the other side closed the connection"),
-       interrupted("received a truncated frame (19 of 21 bytes) before the other side closed the connection"), "",
-       true},
-      {"reply to no message", [](std::uint64_t, std::uint64_t) { return wire::encode(wire::Reply{999, XpcNil{}}); },
-       interrupted("received a reply to unknown message 999"), interrupted("received a reply to unknown message 999"),
-       "a reply to unknown message 999", false},
+       interrupted("received a truncated frame (19 of 21 bytes) before the other side closed the connection"),
+       "", true},
+      {"reply to no message",
+       [](std::uint64_t, std::uint64_t) {
+         return wire::encode(wire::Reply{999, XpcNil{}});
+       },
+       interrupted("received a reply to unknown message 999"),
+       interrupted("received a reply to unknown message 999"), "a reply to unknown message 999", false},
       {"reply of the wrong class",
-       [](std::uint64_t first, std::uint64_t) { return wire::encode(wire::Reply{first, XpcData{1, 2}}); },
-       "error 4101 " + replyInvalidError(std::string("connection to service named ") + kService, "echo:reply:",
-                                         "NSData where NSString was declared")
+       [](std::uint64_t first, std::uint64_t) {
+         return wire::encode(wire::Reply{first, XpcData{1, 2}});
+       },
+       "error 4101 " + replyInvalidError(std::string("connection to service named ") + kService,
+                                         "echo:reply:", "NSData where NSString was declared")
                            .description,
        interrupted("received an invalid reply to echo:reply:: NSData where NSString was declared"),
        "an invalid reply to echo:reply:: NSData where NSString was declared", false},
@@ -320,8 +345,9 @@ TEST_F(IpcTransport, ReceivedGarbageDropsTheConnectionAndTellsThePeer) {
     if (!c.told.empty()) {
       const auto goodbye = frames.next();
       ASSERT_TRUE(goodbye);
-      EXPECT_EQ(std::get<wire::Goodbye>(*wire::decodePayload(goodbye->data(), goodbye->size(), nullptr)).reason,
-                c.told);
+      EXPECT_EQ(
+          std::get<wire::Goodbye>(*wire::decodePayload(goodbye->data(), goodbye->size(), nullptr)).reason,
+          c.told);
     }
   }
 }
@@ -397,9 +423,10 @@ TEST_F(IpcTransport, LookupFailuresInvalidateTheConnection) {
     EXPECT_EQ(events.texts(2),
               (std::vector<std::string>{
                   "error 4099 Error Domain=NSCocoaErrorDomain Code=4099 \"The connection to service named " +
-                      c.service + " was invalidated: failed at lookup with error 3 - No such process.\" "
-                      "UserInfo={NSDebugDescription=The connection to service named " + c.service +
-                      " was invalidated: failed at lookup with error 3 - No such process.}",
+                      c.service +
+                      " was invalidated: failed at lookup with error 3 - No such process.\" "
+                      "UserInfo={NSDebugDescription=The connection to service named " +
+                      c.service + " was invalidated: failed at lookup with error 3 - No such process.}",
                   "invalidated"}));
   }
 }
@@ -442,8 +469,10 @@ TEST(IpcEntitlement, OnlyTheSocketOwnersOwnClientsMayConnect) {
       {"not a socket", ServiceSocketFile{false, 0600, 0}, PeerCredentials{42, 0, 0}, "is not a socket"},
       {"owned by another user", ServiceSocketFile{true, 0600, 501}, PeerCredentials{42, 501, 0},
        "owned by uid 501, not 0"},
-      {"open to everyone", ServiceSocketFile{true, 0666, 0}, PeerCredentials{42, 0, 0}, "mode 0666, not 0600"},
-      {"open to the group", ServiceSocketFile{true, 0660, 0}, PeerCredentials{42, 0, 0}, "mode 0660, not 0600"},
+      {"open to everyone", ServiceSocketFile{true, 0666, 0}, PeerCredentials{42, 0, 0},
+       "mode 0666, not 0600"},
+      {"open to the group", ServiceSocketFile{true, 0660, 0}, PeerCredentials{42, 0, 0},
+       "mode 0660, not 0600"},
       {"client of another user", good, PeerCredentials{42, 501, 20}, "client runs as uid 501, not 0"},
       {"client unknown", good, std::nullopt, "credentials cannot be read"},
   };
@@ -465,8 +494,9 @@ TEST_F(IpcTransport, AClientThatIsNotEntitledIsToldWhyAndDisconnected) {
   send(connection, "echo:reply:", {std::string("x")});
   const auto texts = client.texts(2);
   ASSERT_EQ(texts.size(), 2u);
-  EXPECT_EQ(texts[0], interrupted("the other side refused the connection (the service's socket has mode 0666, not "
-                                  "0600)"));
+  EXPECT_EQ(texts[0],
+            interrupted("the other side refused the connection (the service's socket has mode 0666, not "
+                        "0600)"));
   EXPECT_EQ(listener->rejectedClients(), 1u);
   EXPECT_EQ(serverCalls.size(), 0u);
 }
@@ -475,8 +505,8 @@ TEST_F(IpcTransport, AConnectionTheDelegateRefusesIsClosed) {
   startServer([](std::shared_ptr<XpcConnection>) { return false; });
   auto connection = connect();
   send(connection, "echo:reply:", {std::string("x")});
-  EXPECT_EQ(client.texts(2), (std::vector<std::string>{interrupted("the other side closed the connection"),
-                                                        "invalidated"}));
+  EXPECT_EQ(client.texts(2),
+            (std::vector<std::string>{interrupted("the other side closed the connection"), "invalidated"}));
 }
 
 TEST_F(IpcTransport, TrafficPrintsEveryMessageAndCountsThoseAwaitingAnswers) {

@@ -19,8 +19,12 @@ std::optional<Message> decode(const Bytes& payload, std::string* error = nullptr
 }
 
 TEST(IpcWire, EveryMessageKindAndValueSurvivesARoundTrip) {
-  const std::vector<XpcValue> values{XpcNil{}, std::string("text with \0 inside", 17), std::string(),
-                                     XpcData{0, 1, 255}, XpcData{}, std::int64_t{-503340},
+  const std::vector<XpcValue> values{XpcNil{},
+                                     std::string("text with \0 inside", 17),
+                                     std::string(),
+                                     XpcData{0, 1, 255},
+                                     XpcData{},
+                                     std::int64_t{-503340},
                                      std::int64_t{INT64_MAX}};
   const Call call{7, "runCommandLsWithPath:authData:completion:", values};
   auto decodedCall = decode(payloadOf(call));
@@ -110,8 +114,12 @@ TEST(IpcWire, CallsAreCheckedAgainstTheInterface) {
   } cases[] = {
       {"declared call", {1, "runCommandLsWithPath:completion:", {std::string("1")}}, nullptr},
       {"nil argument", {1, "runCommandLsWithPath:completion:", {XpcNil{}}}, nullptr},
-      {"authorized call", {1, "runCommandLsWithPath:authData:completion:", {std::string("0"), authData}}, nullptr},
-      {"unknown selector", {1, "removeEverything:", {}}, "unknown selector \"removeEverything:\" for HelperProtocol"},
+      {"authorized call",
+       {1, "runCommandLsWithPath:authData:completion:", {std::string("0"), authData}},
+       nullptr},
+      {"unknown selector",
+       {1, "removeEverything:", {}},
+       "unknown selector \"removeEverything:\" for HelperProtocol"},
       {"too few arguments", {1, "runCommandLsWithPath:completion:", {}}, "takes 1 arguments, not 0"},
       {"too many arguments",
        {1, "getVersionWithCompletion:", {std::string("x")}},
@@ -144,7 +152,8 @@ TEST(IpcWire, RepliesMustBeOfTheDeclaredClassOrNil) {
   EXPECT_FALSE(replyViolation(version, XpcNil{}));
   EXPECT_FALSE(replyViolation(command, std::int64_t{0}));
   EXPECT_EQ(replyViolation(command, XpcData{1}), "NSData where NSNumber was declared");
-  EXPECT_EQ(replyViolation(appProtocolInterface().methods[0], std::string()), "logWithStdOut: takes no reply");
+  EXPECT_EQ(replyViolation(appProtocolInterface().methods[0], std::string()),
+            "logWithStdOut: takes no reply");
 }
 
 }  // namespace

@@ -87,8 +87,9 @@ TEST_F(LaunchdTest, BlessingAgainReplacesARunningHelper) {
   ASSERT_TRUE(launchd->lookUpService(kLabel));
   ASSERT_TRUE(launchd->bless(kLabel, BRANNIC_TEST_HELPER_EXECUTABLE, &error)) << error;
   EXPECT_EQ(launchd->jobState(kLabel), HelperJobState::stopped);
-  EXPECT_EQ(recording.channel("launchd"), (std::vector<std::string>{"blessed " + kLabel, "started " + kLabel,
-                                                                    "exited " + kLabel, "blessed " + kLabel}));
+  EXPECT_EQ(recording.channel("launchd"),
+            (std::vector<std::string>{"blessed " + kLabel, "started " + kLabel, "exited " + kLabel,
+                                      "blessed " + kLabel}));
 }
 
 TEST_F(LaunchdTest, ABlessingThatCannotWorkSaysWhyAndChangesNothing) {
@@ -121,8 +122,8 @@ TEST_F(LaunchdTest, JobsStayInTheMachineFolderForTheNextRun) {
   ASSERT_TRUE(makeLaunchd()->install(kLabel, BRANNIC_TEST_HELPER_EXECUTABLE, "0.9", &error)) << error;
   // Job files the stand-in cannot use are left alone.
   std::ofstream(SimLaunchd::jobPlistPath(folder.path(), "com.test.garbage")) << "not a property list";
-  std::ofstream(SimLaunchd::jobPlistPath(folder.path(), "com.test.mislabelled"))
-      << xmlPropertyListText(PropertyDictionary{{"Label", "com.test.other"}, {"ProgramArguments", PropertyArray{"/bin/true"}}});
+  std::ofstream(SimLaunchd::jobPlistPath(folder.path(), "com.test.mislabelled")) << xmlPropertyListText(
+      PropertyDictionary{{"Label", "com.test.other"}, {"ProgramArguments", PropertyArray{"/bin/true"}}});
 
   auto launchd = makeLaunchd();
   EXPECT_EQ(launchd->jobState(kLabel), HelperJobState::stopped);
@@ -136,7 +137,8 @@ TEST_F(LaunchdTest, JobsStayInTheMachineFolderForTheNextRun) {
   EXPECT_FALSE(fs::exists(jobFile()));
   EXPECT_FALSE(fs::exists(executable()));
   EXPECT_FALSE(fs::exists(socket()));
-  EXPECT_EQ(recording.channel("launchd"), (std::vector<std::string>{"started " + kLabel, "exited " + kLabel}));
+  EXPECT_EQ(recording.channel("launchd"),
+            (std::vector<std::string>{"started " + kLabel, "exited " + kLabel}));
 }
 
 TEST_F(LaunchdTest, AHelperThatCannotRunTurnsItsClientsAway) {
@@ -169,7 +171,8 @@ TEST_F(LaunchdTest, AnIdleHelperExitsAndStartsAgainOnDemand) {
   ASSERT_TRUE(launchd.install(kLabel, BRANNIC_TEST_HELPER_EXECUTABLE, std::nullopt, &error)) << error;
   ASSERT_TRUE(launchd.lookUpService(kLabel));
   EXPECT_TRUE(testing::eventually([&] { return launchd.jobState(kLabel) == HelperJobState::stopped; }));
-  EXPECT_EQ(recording.channel("launchd"), (std::vector<std::string>{"started " + kLabel, "exited " + kLabel}));
+  EXPECT_EQ(recording.channel("launchd"),
+            (std::vector<std::string>{"started " + kLabel, "exited " + kLabel}));
   ASSERT_TRUE(launchd.lookUpService(kLabel));
   EXPECT_EQ(launchd.jobState(kLabel), HelperJobState::running);
 }

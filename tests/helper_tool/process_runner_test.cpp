@@ -61,8 +61,9 @@ TEST_F(ProcessRunnerTest, ExitStatusAndBothStreamsComeBack) {
 }
 
 TEST_F(ProcessRunnerTest, ALotOfOutputOnBothStreamsDoesNotStallTheTool) {
-  installTool("chatty", "i=0; while [ $i -lt 4000 ]; do echo 'line on standard error' >&2; "
-                        "echo 'line on standard output'; i=$((i+1)); done\n");
+  installTool("chatty",
+              "i=0; while [ $i -lt 4000 ]; do echo 'line on standard error' >&2; "
+              "echo 'line on standard output'; i=$((i+1)); done\n");
   const auto result = runner.run("/usr/bin/chatty", {});
   ASSERT_TRUE(result);
   EXPECT_EQ(result->standardOutput.size(), 4000u * 24);
