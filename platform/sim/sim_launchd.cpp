@@ -186,19 +186,19 @@ void SimLaunchd::serve() {
 
 bool SimLaunchd::start(Job& job) {
   if (job.pid != 0) return true;
-  ChildProcessSpec spec;
-  spec.executable = job.programArguments.front();
-  spec.arguments.assign(job.programArguments.begin() + 1, job.programArguments.end());
+  ChildProcessSpec child;
+  child.executable = job.programArguments.front();
+  child.arguments.assign(job.programArguments.begin() + 1, job.programArguments.end());
   const auto idleSeconds = std::chrono::duration<double>(options_.idleExit).count();
   for (const std::string& argument :
        {std::string("--launchd-fd"), std::string("3"), std::string("--launchd-socket"), job.socketPath,
         std::string("--machine"), machineRoot_, std::string("--idle-exit"), std::to_string(idleSeconds)})
-    spec.arguments.push_back(argument);
-  spec.environment = {"PATH=/usr/bin:/bin"};
-  spec.workingDirectory = machineRoot_;
-  spec.passedFds = {job.listening.get()};
-  spec.dieWithParent = true;  // started on this thread, which lives as long as the stand-in
-  const std::optional<int> pid = startChildProcess(spec);
+    child.arguments.push_back(argument);
+  child.environment = {"PATH=/usr/bin:/bin"};
+  child.workingDirectory = machineRoot_;
+  child.passedFds = {job.listening.get()};
+  child.dieWithParent = true;  // started on this thread, which lives as long as the stand-in
+  const std::optional<int> pid = startChildProcess(child);
   if (!pid) {
     emit("cannot start " + job.label);
     return false;

@@ -54,20 +54,20 @@ void readBoth(OwnedFd out, OwnedFd err, std::string* standardOutput, std::string
 }
 
 // In the child, between fork and exec: only async-signal-safe calls.
-[[noreturn]] void becomeChild(const ChildProcessSpec& spec, char* const* argv, char* const* envp,
+[[noreturn]] void becomeChild(const ChildProcessSpec& child, char* const* argv, char* const* envp,
                               int statusFd, pid_t parent) {
   auto failWith = [statusFd](int error) { failChild(statusFd, error); };
-  if (spec.dieWithParent) {
+  if (child.dieWithParent) {
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) failWith(errno);
     if (::getppid() != parent) ::_exit(127);  // the parent is gone already
   }
-  if (!spec.workingDirectory.empty() && ::chdir(spec.workingDirectory.c_str()) != 0) failWith(errno);
+  if (!child.workingDirectory.empty() && ::chdir(child.workingDirectory.c_str()) != 0) failWith(errno);
   // Every source moves out of the way first, so that no target overwrites a
   // source still to be placed.
   constexpr int kParking = 1000;
-  const int streams[3] = {spec.standardInput, spec.standardOutput, spec.standardError};
+  const int streams[3] = {child.standardInput, child.standardOutput, child.standardError};
   int parked[3 + 16];
-  const std::size_t passed = spec.passedFds.size() < 16 ? spec.passedFds.size() : 16;
+  const std::size_t passed = child.passedFds.size() < 16 ? child.passedFds.size() : 16;
   for (int i = 0; i < 3; ++i) {
     if (streams[i] == ChildProcessSpec::kInheritFd) {
       parked[i] = -1;
@@ -78,7 +78,7 @@ void readBoth(OwnedFd out, OwnedFd err, std::string* standardOutput, std::string
     }
   }
   for (std::size_t i = 0; i < passed; ++i)
-    parked[3 + i] = ::fcntl(spec.passedFds[i], F_DUPFD_CLOEXEC, kParking);
+    parked[3 + i] = ::fcntl(child.passedFds[i], F_DUPFD_CLOEXEC, kParking);
   for (std::size_t target = 0; target < 3 + passed; ++target) {
     if (target < 3 && streams[target] == ChildProcessSpec::kInheritFd) continue;
     if (parked[target] < 0 || ::dup2(parked[target], static_cast<int>(target)) < 0) failWith(errno);
@@ -94,13 +94,13 @@ void readBoth(OwnedFd out, OwnedFd err, std::string* standardOutput, std::string
 
 }  // namespace
 
-std::optional<int> startChildProcess(const ChildProcessSpec& spec) {
-  std::vector<std::string> argumentStrings{spec.executable};
-  argumentStrings.insert(argumentStrings.end(), spec.arguments.begin(), spec.arguments.end());
+std::optional<int> startChildProcess(const ChildProcessSpec& child) {
+  std::vector<std::string> argumentStrings{child.executable};
+  argumentStrings.insert(argumentStrings.end(), child.arguments.begin(), child.arguments.end());
   std::vector<char*> argv;
   for (auto& argument : argumentStrings) argv.push_back(argument.data());
   argv.push_back(nullptr);
-  std::vector<std::string> environmentStrings = spec.environment;
+  std::vector<std::string> environmentStrings = child.environment;
   std::vector<char*> envp;
   for (auto& entry : environmentStrings) envp.push_back(entry.data());
   envp.push_back(nullptr);
@@ -110,7 +110,7 @@ std::optional<int> startChildProcess(const ChildProcessSpec& spec) {
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid < 0) return std::nullopt;
-  if (pid == 0) becomeChild(spec, argv.data(), envp.data(), statusWrite.get(), parent);
+  if (pid == 0) becomeChild(child, argv.data(), envp.data(), statusWrite.get(), parent);
   statusWrite.reset();
   int childError = 0;
   ssize_t count;
@@ -139,14 +139,14 @@ std::optional<ProcessResult> SimProcessRunner::run(const std::string& executable
   OwnedFd outRead, outWrite, errRead, errWrite;
   if (!makePipe(&outRead, &outWrite) || !makePipe(&errRead, &errWrite)) return std::nullopt;
 
-  ChildProcessSpec spec;
-  spec.executable = machineRoot_ + executablePath;
-  spec.arguments = arguments;
-  spec.environment = {"PATH=/usr/bin:/bin"};
-  spec.workingDirectory = machineRoot_;
-  spec.standardOutput = outWrite.get();
-  spec.standardError = errWrite.get();
-  const std::optional<int> pid = startChildProcess(spec);
+  ChildProcessSpec child;
+  child.executable = machineRoot_ + executablePath;
+  child.arguments = arguments;
+  child.environment = {"PATH=/usr/bin:/bin"};
+  child.workingDirectory = machineRoot_;
+  child.standardOutput = outWrite.get();
+  child.standardError = errWrite.get();
+  const std::optional<int> pid = startChildProcess(child);
   outWrite.reset();
   errWrite.reset();
   if (!pid) return std::nullopt;

@@ -38,7 +38,7 @@ struct ChildProcessSpec {
 
 // Starts a child; its pid, or nullopt when it could not be started (the
 // file is missing or cannot be executed).
-std::optional<int> startChildProcess(const ChildProcessSpec& spec);
+std::optional<int> startChildProcess(const ChildProcessSpec& child);
 // Waits for a child to end: its exit status, or 128 + the signal that
 // ended it.
 int waitForChildProcess(int pid);
