@@ -13,7 +13,12 @@ class Writer {
   void u32(std::uint32_t value) {
     for (int shift = 24; shift >= 0; shift -= 8) bytes_.push_back(static_cast<std::uint8_t>(value >> shift));
   }
-  void raw(std::span<const std::uint8_t> data) { bytes_.insert(bytes_.end(), data.begin(), data.end()); }
+  void raw(std::span<const std::uint8_t> data) {
+    // Growing first keeps GCC 12's -O3 overflow check from misreading the
+    // insert after a push_back as a write past the end.
+    bytes_.reserve(bytes_.size() + data.size());
+    bytes_.insert(bytes_.end(), data.begin(), data.end());
+  }
   void sized(std::span<const std::uint8_t> data) {
     u32(static_cast<std::uint32_t>(data.size()));
     raw(data);
