@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "helper_client/helper_protocol.h"
+#include "lid_alarm/view_controller.h"
 #include "tests/helper_client/helper_client_fixture.h"
 #include "tests/lid_alarm/fakes.h"
 
@@ -28,6 +29,10 @@ struct ArmingWorld : HelperClientWorld {
     delegate->checkboxRequireAuthentication = &requireBox;
     delegate->checkboxCacheAuthentication = &cacheBox;
   }
+
+  // The alarm's player slot outlives the test; its player must not outlive
+  // this world's player factory.
+  ~ArmingWorld() { releaseAlarmPlayer(); }
 
   void arrange(Outcome outcome) {
     switch (outcome) {
