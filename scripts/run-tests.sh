@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test three times: a plain build, one under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and the threaded tests
-# under ThreadSanitizer. The benchmarks are built (not run) in the plain build.
+# under ThreadSanitizer, with warnings as errors. The benchmarks are built (not
+# run) in the plain build.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -12,7 +13,7 @@ run() {  # name, ctest arguments..., -- cmake arguments...
   local ctest_args=(); while [ "$1" != "--" ]; do ctest_args+=("$1"); shift; done; shift
   local build="$root/build-$name"
   echo "=== $name ==="
-  cmake -S "$root" -B "$build" -G Ninja "$@" >/dev/null
+  cmake -S "$root" -B "$build" -G Ninja -DBRANNIC_WERROR=ON "$@" >/dev/null
   cmake --build "$build" -j "$jobs"
   (cd "$build" && ctest --output-on-failure -j "$jobs" "${ctest_args[@]}")
 }
