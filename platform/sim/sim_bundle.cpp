@@ -23,7 +23,7 @@ SimBundle::SimBundle(std::string bundlePath)
 
 std::optional<std::string> SimBundle::urlForResource(std::string_view name, std::string_view extension) {
   std::string fileName(name);
-  if (!extension.empty()) fileName += "." + std::string(extension);
+  if (!extension.empty()) fileName.append(".").append(extension);
   const std::string path = resourcesPath() + "/" + fileName;
   std::error_code error;
   if (fileName.empty() || !std::filesystem::is_regular_file(path, error)) return std::nullopt;

@@ -160,8 +160,9 @@ std::string SimXpcTraffic::describeArguments(const std::vector<XpcValue>& argume
       text += quoted(*string);
     } else if (const auto* data = std::get_if<XpcData>(&argument)) {
       std::lock_guard lock(namesMutex_);
-      const auto [entry, added] = dataNumbers_.try_emplace(*data, static_cast<int>(dataNumbers_.size()) + 1);
-      text += "auth#" + std::to_string(entry->second);
+      auto seen = std::find(dataSeen_.begin(), dataSeen_.end(), *data);
+      if (seen == dataSeen_.end()) seen = dataSeen_.insert(seen, *data);
+      text += "auth#" + std::to_string(seen - dataSeen_.begin() + 1);
     } else if (const auto* number = std::get_if<std::int64_t>(&argument)) {
       text += std::to_string(*number);
     } else {

@@ -116,7 +116,7 @@ class SimXpcTraffic {
   SimRunLoop* runLoop_;
   std::shared_ptr<Shared> shared_;
   std::mutex namesMutex_;
-  std::map<XpcData, int> dataNumbers_;  // auth#N
+  std::vector<XpcData> dataSeen_;  // auth#N is the Nth distinct one
   std::function<void()> incomingHook_;  // guarded by namesMutex_
 };
 

@@ -149,12 +149,10 @@ std::vector<std::uint8_t> encode(const Message& message) {
     payload.u8(kGoodbye);
     payload.blob(std::get<Goodbye>(message).reason);
   }
-  std::vector<std::uint8_t> body = payload.take();
+  // A frame is the payload as a blob: its length, then its bytes.
   Writer frame;
-  frame.u32(static_cast<std::uint32_t>(body.size()));
-  std::vector<std::uint8_t> bytes = frame.take();
-  bytes.insert(bytes.end(), body.begin(), body.end());
-  return bytes;
+  frame.blob(payload.take());
+  return frame.take();
 }
 
 std::optional<Message> decodePayload(const std::uint8_t* bytes, std::size_t size, std::string* error) {

@@ -63,7 +63,11 @@ std::string escapeText(std::string_view bytes, bool insideQuotes) {
   return out;
 }
 
-std::string quoted(std::string_view bytes) { return "\"" + escapeText(bytes, true) + "\""; }
+std::string quoted(std::string_view bytes) {
+  std::string out = "\"";
+  out.append(escapeText(bytes, true)).append("\"");
+  return out;
+}
 
 void Transcript::emit(std::string_view channel, std::string_view text) {
   std::string line;

@@ -68,19 +68,19 @@ class HelperProcessTest : public ::testing::Test {
   }
 
   // A connection configured as the application configures its own.
-  std::shared_ptr<XpcConnection> connect(Deliveries& events) {
+  std::shared_ptr<XpcConnection> connect(Deliveries& to) {
     auto connection = connections.connectionWithMachServiceName(kLabel, NSXPCConnectionPrivileged);
     connection->setExportedInterface(appProtocolInterface());
     connection->setExportedObject(
-        exportAppProtocol(apps.emplace_back(std::make_unique<RecordingApp>(events)).operator*()));
+        exportAppProtocol(apps.emplace_back(std::make_unique<RecordingApp>(to)).operator*()));
     connection->setRemoteObjectInterface(helperProtocolInterface());
-    connection->setInvalidationHandler(events.invalidationRecorder());
+    connection->setInvalidationHandler(to.invalidationRecorder());
     connection->resume();
     return connection;
   }
   std::shared_ptr<XpcRemoteProxy> proxy(const std::shared_ptr<XpcConnection>& connection,
-                                        Deliveries& events) {
-    return connection->remoteObjectProxyWithErrorHandler(events.errorRecorder());
+                                        Deliveries& to) {
+    return connection->remoteObjectProxyWithErrorHandler(to.errorRecorder());
   }
   // A fresh authorization of the machine, as 32 bytes of external form.
   XpcData externalForm() {

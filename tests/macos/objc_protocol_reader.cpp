@@ -128,9 +128,10 @@ class MethodReader {
   // argument at the next multiple of 8: objects are @, blocks @?.
   static std::string encoding(std::size_t objectArguments, bool hasBlock) {
     const std::size_t arguments = objectArguments + (hasBlock ? 1 : 0);
-    std::string encoded = "v" + std::to_string(16 + 8 * arguments) + "@0:8";
+    std::string encoded = "v";
+    encoded.append(std::to_string(16 + 8 * arguments)).append("@0:8");
     for (std::size_t i = 0; i < arguments; ++i)
-      encoded += std::string(i == objectArguments ? "@?" : "@") + std::to_string(16 + 8 * i);
+      encoded.append(i == objectArguments ? "@?" : "@").append(std::to_string(16 + 8 * i));
     return encoded;
   }
 

@@ -52,7 +52,7 @@ TEST(MachineFolderTest, AFileInTheWayIsAClearError) {
   MachineFolder scratch(std::nullopt);
   writeFile(fs::path(scratch.path()) / "file", "x");
   EXPECT_THROW(MachineFolder(scratch.path() + "/file"), std::runtime_error);
-  EXPECT_THROW(MachineFolder(std::string()), std::runtime_error);
+  EXPECT_THROW(MachineFolder{std::string()}, std::runtime_error);
 }
 
 class BundleTest : public ::testing::Test {

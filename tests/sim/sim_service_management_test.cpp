@@ -29,10 +29,10 @@ class SimServiceManagementTest : public ::testing::Test {
   SimAuthorizationServices authorization{authority};
   // The bundle's helper, as the build installs it.
   const std::filesystem::path launchServices = [this] {
-    const auto folder = root / "Brannic.app" / "Contents" / "Library" / "LaunchServices";
-    std::filesystem::create_directories(folder);
-    std::ofstream(folder / kLabel) << "helper";
-    return folder;
+    const auto path = root / "Brannic.app" / "Contents" / "Library" / "LaunchServices";
+    std::filesystem::create_directories(path);
+    std::ofstream(path / kLabel) << "helper";
+    return path;
   }();
   // What the launchd stand-in was asked to bless.
   std::vector<std::pair<std::string, std::string>> blessed;
