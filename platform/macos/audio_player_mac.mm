@@ -1,12 +1,7 @@
 #include "platform/macos/audio_player_mac.h"
 
-// AVAudioPlayer lives in AVFAudio, which the AVFoundation umbrella includes;
-// header sets that ship AVFAudio alone are accepted too.
-#if __has_include(<AVFoundation/AVFoundation.h>)
-#import <AVFoundation/AVFoundation.h>
-#else
+// AVAudioPlayer lives in AVFAudio, the framework the build links.
 #import <AVFAudio/AVFAudio.h>
-#endif
 
 #include "platform/macos/foundation_bridge_mac.h"
 
