@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need, with apt-get, when missing.
+# Installs what the build and the tests need, with apt-get, when missing,
+# and the Debian packages given as arguments.
 set -euo pipefail
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev python3)
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev python3 "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
