@@ -57,11 +57,13 @@ std::string normalizedType(std::string_view type) {
   return joined;
 }
 
+// An object pointer "NSString *": the class it points to.
 std::optional<XpcClass> objectClass(const std::string& type) {
-  if (type == "NSString *") return XpcClass::string;
-  if (type == "NSData *") return XpcClass::data;
-  if (type == "NSNumber *") return XpcClass::number;
-  return std::nullopt;
+  static const std::string kPointer = " *";
+  if (type.size() <= kPointer.size() ||
+      type.compare(type.size() - kPointer.size(), kPointer.size(), kPointer) != 0)
+    return std::nullopt;
+  return xpcClassNamed(std::string_view(type).substr(0, type.size() - kPointer.size()));
 }
 
 // A reply block "void (^)(NSNumber * exitCode)": the class it receives.
@@ -179,6 +181,13 @@ std::string trimmed(std::string_view text) {
 }
 
 }  // namespace
+
+std::optional<XpcClass> xpcClassNamed(std::string_view name) {
+  if (name == "NSString") return XpcClass::string;
+  if (name == "NSData") return XpcClass::data;
+  if (name == "NSNumber") return XpcClass::number;
+  return std::nullopt;
+}
 
 std::vector<XpcInterface> readObjcProtocols(std::string_view header) {
   const std::string text = withoutComments(header);

@@ -4,6 +4,7 @@
 // target (arm64 and x86_64 alike: every argument is a pointer of 8 bytes).
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
@@ -21,5 +22,9 @@ struct ObjcDeclarationError : std::runtime_error {
 // arguments are NSString, NSData or NSNumber objects and, last, one reply
 // block taking one such object. Anything else throws ObjcDeclarationError.
 std::vector<XpcInterface> readObjcProtocols(std::string_view header);
+
+// The class an Objective-C class name stands for in the interfaces:
+// NSString, NSData or NSNumber.
+std::optional<XpcClass> xpcClassNamed(std::string_view name);
 
 }  // namespace brannic::test

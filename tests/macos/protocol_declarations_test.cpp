@@ -8,6 +8,7 @@
 
 #include "helper_client/helper_protocol.h"
 #include "tests/macos/objc_protocol_reader.h"
+#include "tests/macos/xpc_interface_comparison.h"
 
 namespace brannic {
 namespace {
@@ -18,25 +19,6 @@ std::vector<XpcInterface> objcProtocols() {
   std::ostringstream text;
   text << header.rdbuf();
   return test::readObjcProtocols(text.str());
-}
-
-const char* className(XpcClass c) {
-  switch (c) {
-    case XpcClass::string:
-      return "NSString";
-    case XpcClass::data:
-      return "NSData";
-    case XpcClass::number:
-      return "NSNumber";
-  }
-  return "?";
-}
-
-std::string describe(const XpcMethod& method) {
-  std::string text = method.selector + " (";
-  for (XpcClass c : method.argumentClasses) text += std::string(className(c)) + " ";
-  text += ") reply " + std::string(method.replyClass ? className(*method.replyClass) : "none");
-  return text + " " + method.typeEncoding;
 }
 
 TEST(ObjcProtocolDeclarations, NameTheSameMethodsClassesAndEncodingsAsTheSharedDeclaration) {
@@ -50,15 +32,7 @@ TEST(ObjcProtocolDeclarations, NameTheSameMethodsClassesAndEncodingsAsTheSharedD
       return protocol.protocolName == expected->protocolName;
     });
     ASSERT_NE(found, declared.end()) << "no Objective-C protocol of that name";
-    ASSERT_EQ(found->methods.size(), expected->methods.size());
-    for (std::size_t i = 0; i < expected->methods.size(); ++i) {
-      const XpcMethod& objc = found->methods[i];
-      const XpcMethod& cxx = expected->methods[i];
-      EXPECT_EQ(objc.selector, cxx.selector) << "method " << i;
-      EXPECT_EQ(objc.argumentClasses, cxx.argumentClasses) << describe(objc) << " vs " << describe(cxx);
-      EXPECT_EQ(objc.replyClass, cxx.replyClass) << describe(objc) << " vs " << describe(cxx);
-      EXPECT_EQ(objc.typeEncoding, cxx.typeEncoding) << cxx.selector;
-    }
+    test::expectSameInterface(*found, *expected);
   }
 }
 
