@@ -74,10 +74,6 @@ bool serveClient(SimAuthorizationAuthority& authority, Client& client) {
 
 }  // namespace
 
-std::filesystem::path authorizationSocketPath(const std::filesystem::path& machineRoot) {
-  return machineRoot / "var" / "run" / "authorization.socket";
-}
-
 SimAuthServer::SimAuthServer(SimAuthorizationAuthority& authority, std::filesystem::path socketPath)
     : authority_(authority), socketPath_(std::move(socketPath)) {
   std::error_code error;

@@ -9,12 +9,10 @@
 #include <thread>
 
 #include "platform/sim/authorization/authority.h"
+#include "platform/sim/authorization/socket.h"
 #include "platform/sim/base/unix_socket.h"
 
 namespace brannic::sim {
-
-// Where a machine's authorization socket lies.
-std::filesystem::path authorizationSocketPath(const std::filesystem::path& machineRoot);
 
 class SimAuthServer {
  public:

@@ -23,6 +23,10 @@ bool waitFor(int fd, short events, int timeoutMs) {
 
 }  // namespace
 
+std::filesystem::path authorizationSocketPath(const std::filesystem::path& machineRoot) {
+  return machineRoot / "var" / "run" / "authorization.socket";
+}
+
 bool sendAll(int fd, std::span<const std::uint8_t> bytes, int timeoutMs) {
   while (!bytes.empty()) {
     const auto sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);

@@ -3,10 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <vector>
 
 namespace brannic::sim {
+
+// Where a machine's authorization socket lies.
+std::filesystem::path authorizationSocketPath(const std::filesystem::path& machineRoot);
 
 // Writes all of `bytes`, waiting at most `timeoutMs` for the socket to take
 // each part. False on error, on a peer that went away, and on timeout.

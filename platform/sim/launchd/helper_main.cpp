@@ -19,8 +19,8 @@
 
 #include "helper_client/helper_label.h"
 #include "helper_tool/helper_service.h"
-#include "platform/sim/authorization/server.h"
 #include "platform/sim/authorization/client.h"
+#include "platform/sim/authorization/socket.h"
 #include "platform/sim/processes/process_runner.h"
 #include "platform/sim/xpc/listener.h"
 
