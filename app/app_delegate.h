@@ -130,8 +130,8 @@ class AppDelegate final : public KeyValueCoding, public AppProtocol {
 
   // State, in the order the application declares it.
   std::shared_ptr<Timer> timer2;
-  Button* signOut = nullptr;
-  bool isTimerRunning = false;
+  Button* signOut = nullptr;  // no caller in the application: no control is connected to it
+  bool isTimerRunning = false;  // no caller in the application reads it; the arming cycle toggles it
   std::shared_ptr<XpcConnection> currentHelperConnection;
   std::optional<XpcData> currentHelperAuthData_;
   const std::string currentHelperAuthDataKeyPath;
