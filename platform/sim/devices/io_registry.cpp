@@ -1,9 +1,9 @@
 #include "platform/sim/devices/io_registry.h"
 
-#include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
+
+#include "platform/sim/base/file_io.h"
 
 namespace brannic::sim {
 namespace {
@@ -24,21 +24,12 @@ std::string shellQuoted(const std::string& text) {
   return quoted + "'";
 }
 
-// Writes `bytes` to `path` through a temporary file and a rename, so a
-// reader sees either the old file or the new one.
+// Probes read the files while the lid changes: each is replaced whole.
 void writeFileAtomically(const std::filesystem::path& path, const std::string& bytes) {
-  std::filesystem::path temporary = path;
-  temporary += ".new";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (!file) {
-      throw std::system_error(errno != 0 ? errno : EIO, std::generic_category(),
-                              "cannot write " + temporary.string());
-    }
+  std::error_code error;
+  if (!writeStringToFileAtomically(path, bytes, &error)) {
+    throw std::system_error(error, "cannot write " + path.string());
   }
-  std::filesystem::rename(temporary, path);  // throws filesystem_error, a system_error
 }
 
 }  // namespace
