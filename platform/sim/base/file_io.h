@@ -12,7 +12,8 @@ namespace brannic::sim {
 
 // Every byte of the file at `path`; nullopt, with `error` (when given) set,
 // when the file cannot be opened or read.
-std::optional<std::string> readFileToString(const std::filesystem::path& path, std::error_code* error = nullptr);
+std::optional<std::string> readFileToString(const std::filesystem::path& path,
+                                            std::error_code* error = nullptr);
 
 // Replaces the file at `path` with `contents` (creating it with mode 0644
 // less the umask). False, with `error` set, when it cannot be written; the
