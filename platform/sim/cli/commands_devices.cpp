@@ -19,7 +19,7 @@ constexpr const char* kSoundResource = "Final.mp3";
 constexpr std::string_view kNotAudio = "This file is not an MP3 file.\n";
 
 void setLid(Simulator& simulator, const CommandArguments& arguments) {
-  SimRegistry& registry = simulator.mac().registry();
+  SimIoRegistry& registry = simulator.mac().registry();
   if (arguments.size() == 2 && arguments.keyword(0) == "raw") {
     registry.setRawDump(arguments.quotedText(1));
     return;

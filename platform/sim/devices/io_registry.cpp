@@ -34,7 +34,7 @@ void writeFileAtomically(const std::filesystem::path& path, const std::string& b
 
 }  // namespace
 
-SimRegistry::SimRegistry(std::string binDirectory) : binDirectory_(std::move(binDirectory)) {
+SimIoRegistry::SimIoRegistry(std::string binDirectory) : binDirectory_(std::move(binDirectory)) {
   const std::filesystem::path bin(binDirectory_);
   setLid(LidState::open);
   const std::filesystem::path tool = bin / kToolName;
@@ -46,7 +46,7 @@ SimRegistry::SimRegistry(std::string binDirectory) : binDirectory_(std::move(bin
                                          perms::others_read | perms::others_exec);
 }
 
-std::string SimRegistry::registryDump(LidState state) {
+std::string SimIoRegistry::registryDump(LidState state) {
   std::string dump =
       "+-o IOPMrootDomain  <class IOPMrootDomain, id 0x100000111, registered, matched, active, "
       "busy 0 (0 ms), retain 52>\n"
@@ -67,7 +67,7 @@ std::string SimRegistry::registryDump(LidState state) {
   return dump;
 }
 
-void SimRegistry::setLid(LidState state) {
+void SimIoRegistry::setLid(LidState state) {
   writeDump(registryDump(state));
   switch (state) {
     case LidState::open: description_ = "open"; break;
@@ -76,14 +76,14 @@ void SimRegistry::setLid(LidState state) {
   }
 }
 
-void SimRegistry::setRawDump(std::string bytes) {
+void SimIoRegistry::setRawDump(std::string bytes) {
   writeDump(bytes);
   description_ = "raw";
 }
 
-std::string SimRegistry::lidDescription() const { return description_; }
+std::string SimIoRegistry::lidDescription() const { return description_; }
 
-void SimRegistry::writeDump(const std::string& bytes) {
+void SimIoRegistry::writeDump(const std::string& bytes) {
   writeFileAtomically(std::filesystem::path(binDirectory_) / kDumpName, bytes);
 }
 
