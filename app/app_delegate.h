@@ -120,8 +120,9 @@ class AppDelegate final : public KeyValueCoding, public AppProtocol {
   void runHelperStartupSteps();
   void checkHelperStatus();
   void showHelperStatus(bool installed);
-  // Throws HelperAuthorizationError, or PlatformErrorException with the
-  // blessing call's error.
+  // False, with `error` set when the blessing call gave one, when the helper
+  // was not blessed. Throws HelperAuthorizationError (the authorization
+  // layer's error) when no authorization can be made.
   bool installHelper(const std::string& rightName, std::optional<PlatformError>* error);
   void runInstallStep();
   void setHelperIsInstalledByKey(bool installed);
@@ -130,8 +131,8 @@ class AppDelegate final : public KeyValueCoding, public AppProtocol {
 
   // State, in the order the application declares it.
   std::shared_ptr<Timer> timer2;
-  Button* signOut = nullptr;
-  bool isTimerRunning = false;
+  Button* signOut = nullptr;  // no caller in the application: no control is connected to it
+  bool isTimerRunning = false;  // no caller in the application reads it; the arming cycle toggles it
   std::shared_ptr<XpcConnection> currentHelperConnection;
   std::optional<XpcData> currentHelperAuthData_;
   const std::string currentHelperAuthDataKeyPath;
@@ -143,11 +144,6 @@ class AppDelegate final : public KeyValueCoding, public AppProtocol {
   std::vector<std::pair<std::string, Observer>> keyValueObservers_;
   // The screen observers, registered once and kept.
   std::vector<DistributedNotificationCenter::ObserverHandle> screenObservers_;
-};
-
-// Thrown by installHelper with the error of the blessing call.
-struct PlatformErrorException {
-  PlatformError error;
 };
 
 }  // namespace brannic

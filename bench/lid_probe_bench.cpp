@@ -18,7 +18,7 @@ void BM_LidProbe(benchmark::State& state, LidState lid) {
   const auto folder = std::filesystem::temp_directory_path() / ("brannic-bench-" + std::to_string(seed()));
   std::filesystem::create_directories(folder);
   {
-    SimRegistry registry(folder.string());
+    SimIoRegistry registry(folder.string());
     registry.setLid(lid);
     SimShell shell(registry.binDirectory());
     const bool expected = lid == LidState::open;

@@ -1,6 +1,5 @@
 #include "helper_client/helper_authorization.h"
 
-#include "helper_client/helper_label.h"
 #include "helper_client/helper_protocol.h"
 
 namespace brannic {
@@ -45,9 +44,8 @@ PropertyValue ruleToWrite(const HelperAuthorizationRight& right) {
 HelperAuthorizationRight makeRight(const std::string& command, std::string description,
                                    std::optional<PropertyDictionary> ruleCustom,
                                    std::optional<std::string> ruleConstant) {
-  static const std::string prefix = std::string(HelperLabel) + ".";
-  return HelperAuthorizationRight{command, prefix + command, std::move(description), std::move(ruleCustom),
-                                  std::move(ruleConstant)};
+  return HelperAuthorizationRight{command, authorizationRightName(command), std::move(description),
+                                  std::move(ruleCustom), std::move(ruleConstant)};
 }
 
 }  // namespace

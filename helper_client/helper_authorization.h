@@ -22,45 +22,41 @@ struct HelperAuthorizationRight {
   std::optional<std::string> ruleConstant;       // an existing rule's name; used without ruleCustom
 };
 
-// Stateless: every member is type-level.
-class HelperAuthorization {
- public:
-  HelperAuthorization() = delete;
+// Stateless functions, called qualified (HelperAuthorization::...).
+namespace HelperAuthorization {
 
-  // The rule written for a row that has neither a custom nor a constant rule.
-  static constexpr const char* defaultRule = "authenticate-admin";
+// The rule written for a row that has neither a custom nor a constant rule.
+inline constexpr const char* defaultRule = "authenticate-admin";
 
-  // The rights this application registers, in order. Built once on first
-  // use (safe from several threads) and kept for the process's life.
-  static const std::vector<HelperAuthorizationRight>& authorizationRights();
+// The rights this application registers, in order. Built once on first
+// use (safe from several threads) and kept for the process's life.
+const std::vector<HelperAuthorizationRight>& authorizationRights();
 
-  // Writes every right of `authorizationRights()` that is missing or out of
-  // date. A row whose read or write fails costs one line in `systemLog`
-  // and the loop goes on. Throws HelperAuthorizationError when no
-  // authorization reference can be made.
-  static void updateAuthorizationRights(AuthorizationServices& services, SystemLog& systemLog);
-  // The same for a given table (an empty one still makes the reference).
-  static void updateAuthorizationRights(AuthorizationServices& services, SystemLog& systemLog,
-                                        const std::vector<HelperAuthorizationRight>& rights);
+// Writes every right of `authorizationRights()` that is missing or out of
+// date. A row whose read or write fails costs one line in `systemLog`
+// and the loop goes on. Throws HelperAuthorizationError when no
+// authorization reference can be made.
+void updateAuthorizationRights(AuthorizationServices& services, SystemLog& systemLog);
+// The same for a given table (an empty one still makes the reference).
+void updateAuthorizationRights(AuthorizationServices& services, SystemLog& systemLog,
+                               const std::vector<HelperAuthorizationRight>& rights);
 
-  // True when the right must be written: false only when `storedDefinition`
-  // carries the same rule version (custom rule) or the same one-element rule
-  // list (constant rule) as `right`.
-  static bool rightNeedsUpdate(const std::optional<PropertyValue>& storedDefinition,
-                               const HelperAuthorizationRight& right);
+// True when the right must be written: false only when `storedDefinition`
+// carries the same rule version (custom rule) or the same one-element rule
+// list (constant rule) as `right`.
+bool rightNeedsUpdate(const std::optional<PropertyValue>& storedDefinition, const HelperAuthorizationRight& right);
 
-  // AuthorizationCreate with the arguments unchanged. Returns the reference,
-  // or null when the call succeeded without one; throws
-  // HelperAuthorizationError (the status text) when it fails. The reference
-  // is never freed.
-  static AuthorizationRef makeAuthorizationRef(AuthorizationServices& services,
-                                               const AuthorizationItemSet* rights,
-                                               const AuthorizationItemSet* environment,
-                                               AuthorizationFlags flags);
+// AuthorizationCreate with the arguments unchanged. Returns the reference,
+// or null when the call succeeded without one; throws
+// HelperAuthorizationError (the status text) when it fails. The reference
+// is never freed.
+AuthorizationRef makeAuthorizationRef(AuthorizationServices& services, const AuthorizationItemSet* rights,
+                                      const AuthorizationItemSet* environment, AuthorizationFlags flags);
 
-  // A status as the application writes it: "Optional(<system message>)", or
-  // "nil" when the system has no message for it.
-  static std::string statusText(AuthorizationServices& services, OSStatus status);
-};
+// A status as the application writes it: "Optional(<system message>)", or
+// "nil" when the system has no message for it.
+std::string statusText(AuthorizationServices& services, OSStatus status);
+
+}  // namespace HelperAuthorization
 
 }  // namespace brannic

@@ -7,10 +7,7 @@
 
 namespace brannic {
 
-std::int64_t authenticationFailedExitCode() {
-  static const std::int64_t code = 503340;
-  return code;
-}
+std::int64_t authenticationFailedExitCode() { return kAuthenticationFailedExitCode; }
 
 // Either the 32 bytes of a fresh, empty authorization's external form, or
 // the outcome that says why there are none (its log line already written).

@@ -87,7 +87,6 @@ bool AppDelegate::installHelper(const std::string& rightName, std::optional<Plat
     currentHelperConnection.reset();
     return true;
   }
-  if (error != nullptr && *error) throw PlatformErrorException{**error};
   return false;
 }
 
@@ -105,25 +104,28 @@ void AppDelegate::runInstallStep() {
   };
 
   std::optional<PlatformError> error;
+  bool installed = false;
   try {
-    if (installHelper(kSMRightBlessPrivilegedHelper, &error)) {
-      post([this] {
-        appendToLog("Helper installed successfully.");
-        if (textFieldHelperInstalled != nullptr) textFieldHelperInstalled->setStringValue("Yes");
-        setHelperIsInstalledByKey(true);
-        runHelperCommand("0");
-      });
-    } else {
-      post([this] {
-        if (textFieldHelperInstalled != nullptr) textFieldHelperInstalled->setStringValue("No");
-        appendToLog("Failed install helper with unknown error.");
-      });
-      post(markNotInstalled);
-    }
+    installed = installHelper(kSMRightBlessPrivilegedHelper, &error);
   } catch (const HelperAuthorizationError& authorizationError) {
     reportError(authorizationError.description());
-  } catch (const PlatformErrorException& blessingError) {
-    reportError(blessingError.error.description);
+    return;
+  }
+  if (installed) {
+    post([this] {
+      appendToLog("Helper installed successfully.");
+      if (textFieldHelperInstalled != nullptr) textFieldHelperInstalled->setStringValue("Yes");
+      setHelperIsInstalledByKey(true);
+      runHelperCommand("0");
+    });
+  } else if (error) {
+    reportError(error->description);
+  } else {
+    post([this] {
+      if (textFieldHelperInstalled != nullptr) textFieldHelperInstalled->setStringValue("No");
+      appendToLog("Failed install helper with unknown error.");
+    });
+    post(markNotInstalled);
   }
 }
 

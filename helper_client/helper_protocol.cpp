@@ -2,7 +2,17 @@
 
 #include <utility>
 
+#include "helper_client/helper_label.h"
+
 namespace brannic {
+
+std::string authorizationRightName(std::string_view selector) {
+  return std::string(HelperLabel) + "." + std::string(selector);
+}
+
+std::string authorizedRequestRightName() {
+  return authorizationRightName(selectors::runCommandLsWithPathAuthDataCompletion);
+}
 
 const XpcInterface& helperProtocolInterface() {
   static const XpcInterface interface{

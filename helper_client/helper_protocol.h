@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/xpc.h"
 
@@ -19,6 +20,17 @@ inline constexpr const char* runCommandLsWithPathAuthDataCompletion = "runComman
 inline constexpr const char* logWithStdOut = "logWithStdOut:";
 inline constexpr const char* logWithStdErr = "logWithStdErr:";
 }  // namespace selectors
+
+// The reply by which the helper says it refused the authorization data of
+// the authorized request (authenticationFailedExitCode on the application's
+// side).
+inline constexpr std::int64_t kAuthenticationFailedExitCode = 503340;
+
+// The name of the authorization right that guards the helper request
+// `selector`: HelperLabel, ".", the selector.
+std::string authorizationRightName(std::string_view selector);
+// The right the authorized request needs.
+std::string authorizedRequestRightName();
 
 // Selectors, argument classes, reply classes and type encodings, in
 // declaration order.

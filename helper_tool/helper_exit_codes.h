@@ -9,8 +9,8 @@ namespace brannic {
 inline constexpr std::int64_t kHelperRefusedArgumentExitCode = 64;
 // The power tool could not be started.
 inline constexpr std::int64_t kHelperToolUnavailableExitCode = 69;
-// The authorization data was refused or is not a valid external form
-// (authenticationFailedExitCode on the application's side).
-inline constexpr std::int64_t kHelperAuthenticationFailedExitCode = 503340;
+// The authorization data was refused or is not a valid external form:
+// kAuthenticationFailedExitCode (helper_client/helper_protocol.h), shared
+// with the application.
 
 }  // namespace brannic

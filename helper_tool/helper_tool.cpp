@@ -3,17 +3,12 @@
 #include <algorithm>
 #include <optional>
 
-#include "helper_client/helper_label.h"
 #include "helper_tool/helper_exit_codes.h"
 
 namespace brannic {
 
 std::vector<std::string> sleepSettingArguments(bool disableSleep) {
   return {"-a", "disablesleep", disableSleep ? "1" : "0"};
-}
-
-std::string authorizedRequestRightName() {
-  return std::string(HelperLabel) + "." + selectors::runCommandLsWithPathAuthDataCompletion;
 }
 
 HelperTool::HelperTool(AppProtocol& app, AuthorizationServices& authorization, ProcessRunner& processes,
@@ -40,7 +35,7 @@ void HelperTool::runCommandLsWithPath(std::string path, ExitCodeReply reply) {
 }
 
 void HelperTool::runCommandLsWithPath(std::string path, XpcData authData, ExitCodeReply reply) {
-  if (!authorizationGrantsRequest(authData)) return reply(kHelperAuthenticationFailedExitCode);
+  if (!authorizationGrantsRequest(authData)) return reply(kAuthenticationFailedExitCode);
   runCommandLsWithPath(std::move(path), std::move(reply));
 }
 

@@ -8,7 +8,7 @@
 // The authorized request first turns the 32 bytes back into an
 // authorization and asks for the right guarding it, with interaction
 // allowed so the owner is asked when the right's rule says so; anything
-// but a grant answers kHelperAuthenticationFailedExitCode.
+// but a grant answers kAuthenticationFailedExitCode.
 //
 // Threads: called on one connection's queue; the ports may be shared with
 // other connections' tools, so they must be safe to call from several
@@ -27,9 +27,6 @@ namespace brannic {
 // The power tool and its argument vectors.
 inline constexpr const char* kPowerToolPath = "/usr/bin/pmset";
 std::vector<std::string> sleepSettingArguments(bool disableSleep);
-
-// The right the authorized request needs: HelperLabel + "." + its selector.
-std::string authorizedRequestRightName();
 
 class HelperTool final : public HelperProtocol {
  public:

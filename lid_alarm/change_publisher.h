@@ -28,6 +28,7 @@ class Subscription {
   std::function<void()> unsubscribe_;
 };
 
+// No caller in the application but the password model; kept with it.
 class ChangePublisher {
  public:
   using Handler = std::function<void()>;

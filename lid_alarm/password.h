@@ -10,6 +10,7 @@
 
 namespace brannic {
 
+// No caller in the application; kept as the password model defines it.
 class Password {
  public:
   explicit Password(std::string initial = "") : password_(std::move(initial)) {}

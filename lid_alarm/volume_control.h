@@ -38,13 +38,16 @@ float systemVolume(AudioHardware& hardware, Console& console);
 // leaves its level alone. With `autoMute`, setting a level also unmutes.
 void setSystemVolume(AudioHardware& hardware, Console& console, float volume, bool autoMute);
 
+// No caller in the application; kept as the volume control defines it.
 // Whether the device is muted; false when its mute cannot be set or on any
 // failure.
 bool isSystemMuted(AudioHardware& hardware, Console& console);
 
+// No caller in the application; kept as the volume control defines it.
 // Mutes or unmutes the device, when its mute can be set.
 void setSystemMuted(AudioHardware& hardware, Console& console, bool muted);
 
+// No caller in the application; kept as the volume control defines it.
 // Lowers the volume in 0.5-second steps over `seconds` (at most 10 are
 // used), then mutes the device and stores its former level again. Nothing
 // happens on a device that already reads as muted. Zero, negative and NaN

@@ -1,5 +1,14 @@
 // Everything the application reaches the OS through, handed to the core
 // explicitly. Each member is one framework's port.
+//
+// Error style. A port reports failure as the platform call it mirrors does:
+// a status (OSStatus, compared with noErr), a bool with a PlatformError out
+// parameter, or an empty optional or null for a value that is missing. The
+// core keeps that form where it calls a port and turns a failure into a log
+// line there. Above the ports, the core's own functions answer by their
+// result (bool, optional, HelperCommandOutcome); the one exception is the
+// authorization layer's HelperAuthorizationError, which every caller catches
+// at once and writes as a log line. No exception crosses a port.
 #pragma once
 
 #include "platform/app_kit.h"

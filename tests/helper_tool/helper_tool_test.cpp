@@ -197,7 +197,7 @@ TEST_F(HelperToolTest, RefusedOrInvalidAuthorizationAnswersTheFailureCodeAndRuns
     authorization = ScriptedAuthorization{};
     authorization.createStatus = c.createStatus;
     authorization.copyStatus = c.copyStatus;
-    EXPECT_EQ(authorized("1", XpcData(c.size, 9)), kHelperAuthenticationFailedExitCode);
+    EXPECT_EQ(authorized("1", XpcData(c.size, 9)), kAuthenticationFailedExitCode);
     EXPECT_EQ(authorization.receivedForms.size(), c.formsTried);
     EXPECT_EQ(authorization.requestedRights.size(),
               c.createStatus == errAuthorizationSuccess ? c.formsTried : 0);

@@ -1,6 +1,6 @@
 #include "platform/sim/appkit/text_view.h"
 
-#include "platform/sim/base/utf8.h"
+#include "lid_alarm/utf8.h"
 
 namespace brannic::sim {
 

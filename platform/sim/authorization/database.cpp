@@ -1,10 +1,9 @@
 #include "platform/sim/authorization/database.h"
 
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "platform/sim/authorization/rules.h"
+#include "platform/sim/base/file_io.h"
 #include "platform/sim/base/property_list.h"
 
 namespace brannic::sim {
@@ -29,12 +28,10 @@ SimAuthorizationDatabase::SimAuthorizationDatabase(std::filesystem::path path) :
     if (!save(rights_)) throw unusable(path_, "cannot be written");
     return;
   }
-  std::ifstream file(path_, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  if (!file) throw unusable(path_, "cannot be read");
+  const std::optional<std::string> text = readFileToString(path_);
+  if (!text) throw unusable(path_, "cannot be read");
   std::string why;
-  const auto contents = parseXmlPropertyList(text.str(), &why);
+  const auto contents = parseXmlPropertyList(*text, &why);
   if (!contents) throw unusable(path_, why);
   const auto* rights = contents->get<PropertyDictionary>();
   if (!rights) throw unusable(path_, "is not a dictionary of rights");
@@ -69,18 +66,8 @@ bool SimAuthorizationDatabase::remove(const std::string& name) {
 
 bool SimAuthorizationDatabase::save(const PropertyDictionary& rights) const {
   const auto text = xmlPropertyListText(PropertyValue(rights));
-  // Written aside and renamed over, so the file always holds a whole database.
-  auto staged = path_;
-  staged += ".new";
-  {
-    std::ofstream file(staged, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.close();
-    if (!file) return false;
-  }
-  std::error_code error;
-  std::filesystem::rename(staged, path_, error);
-  return !error;
+  // The file always holds a whole database.
+  return writeStringToFileAtomically(path_, text);
 }
 
 }  // namespace brannic::sim

@@ -3,71 +3,14 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/sim/base/big_endian.h"
+
 namespace brannic::sim {
 
 namespace {
 
-class Writer {
- public:
-  void u8(std::uint8_t value) { bytes_.push_back(value); }
-  void u32(std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) bytes_.push_back(static_cast<std::uint8_t>(value >> shift));
-  }
-  void raw(std::span<const std::uint8_t> data) {
-    // Growing first keeps GCC 12's -O3 overflow check from misreading the
-    // insert after a push_back as a write past the end.
-    bytes_.reserve(bytes_.size() + data.size());
-    bytes_.insert(bytes_.end(), data.begin(), data.end());
-  }
-  void sized(std::span<const std::uint8_t> data) {
-    u32(static_cast<std::uint32_t>(data.size()));
-    raw(data);
-  }
-  std::vector<std::uint8_t> frame() const {
-    Writer framed;
-    framed.u32(static_cast<std::uint32_t>(bytes_.size()));
-    framed.raw(bytes_);
-    return std::move(framed.bytes_);
-  }
-
- private:
-  std::vector<std::uint8_t> bytes_;
-};
-
-class Reader {
- public:
-  explicit Reader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-  bool u8(std::uint8_t& value) {
-    if (remaining() < 1) return false;
-    value = bytes_[position_++];
-    return true;
-  }
-  bool u32(std::uint32_t& value) {
-    if (remaining() < 4) return false;
-    value = 0;
-    for (int i = 0; i < 4; ++i) value = (value << 8) | bytes_[position_++];
-    return true;
-  }
-  bool raw(std::span<std::uint8_t> out) {
-    if (remaining() < out.size()) return false;
-    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(position_), out.size(), out.begin());
-    position_ += out.size();
-    return true;
-  }
-  bool sized(std::vector<std::uint8_t>& out, std::uint32_t limit) {
-    std::uint32_t length = 0;
-    if (!u32(length) || length > limit || remaining() < length) return false;
-    out.assign(bytes_.begin() + static_cast<std::ptrdiff_t>(position_),
-               bytes_.begin() + static_cast<std::ptrdiff_t>(position_ + length));
-    position_ += length;
-    return true;
-  }
-  std::size_t remaining() const { return bytes_.size() - position_; }
-
- private:
-  std::span<const std::uint8_t> bytes_;
-  std::size_t position_ = 0;
-};
+using Writer = BigEndianWriter;
+using Reader = BigEndianReader;
 
 bool fitsLimits(const AuthorizationItemSet& rights) {
   return rights.size() <= kMaxAuthItems && std::all_of(rights.begin(), rights.end(), [](const auto& item) {
@@ -78,7 +21,7 @@ bool fitsLimits(const AuthorizationItemSet& rights) {
 void writeRights(Writer& writer, const AuthorizationItemSet& rights) {
   writer.u32(static_cast<std::uint32_t>(rights.size()));
   for (const auto& item : rights) {
-    writer.sized({reinterpret_cast<const std::uint8_t*>(item.name.data()), item.name.size()});
+    writer.sized(item.name);
     writer.sized(item.value);
     writer.u32(item.flags);
   }
@@ -169,13 +112,12 @@ std::optional<AuthResponse> decodeAuthResponse(std::span<const std::uint8_t> bod
 }
 
 FrameCut cutAuthFrame(std::vector<std::uint8_t>& stream, std::vector<std::uint8_t>& body) {
-  if (stream.size() < 4) return FrameCut::incomplete;
-  std::uint32_t length = 0;
-  for (int i = 0; i < 4; ++i) length = (length << 8) | stream[static_cast<std::size_t>(i)];
-  if (length == 0 || length > kMaxAuthFrameBody) return FrameCut::invalid;
-  if (stream.size() - 4 < length) return FrameCut::incomplete;
-  body.assign(stream.begin() + 4, stream.begin() + 4 + length);
-  stream.erase(stream.begin(), stream.begin() + 4 + length);
+  std::size_t length = 0;
+  const FrameCut cut = peekFrame(stream, 1, kMaxAuthFrameBody, &length);
+  if (cut != FrameCut::frame) return cut;
+  const auto bodyStart = stream.begin() + kFrameHeaderSize;
+  body.assign(bodyStart, bodyStart + static_cast<std::ptrdiff_t>(length));
+  stream.erase(stream.begin(), bodyStart + static_cast<std::ptrdiff_t>(length));
   return FrameCut::frame;
 }
 

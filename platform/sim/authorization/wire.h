@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/authorization.h"
+#include "platform/sim/base/big_endian.h"
 
 namespace brannic::sim {
 
@@ -48,7 +49,6 @@ std::vector<std::uint8_t> encodeAuthResponse(const AuthResponse& response);
 std::optional<AuthRequest> decodeAuthRequest(std::span<const std::uint8_t> body);
 std::optional<AuthResponse> decodeAuthResponse(std::span<const std::uint8_t> body);
 
-enum class FrameCut { incomplete, frame, invalid };
 // Takes the first whole frame off the front of `stream` into `body`.
 // `invalid` when the length prefix is out of range: the stream cannot be
 // trusted any more.

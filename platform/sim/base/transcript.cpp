@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/sim/base/utf8.h"
+#include "lid_alarm/utf8.h"
 
 namespace brannic::sim {
 namespace {

@@ -40,7 +40,5 @@ class SimBundle final : public Bundle {
   EmbeddedInfoReader embeddedInfoReader_;
 };
 
-// Reads a whole file, or nullopt when it cannot be read.
-std::optional<std::string> readFileBytes(const std::string& path);
 
 }  // namespace brannic::sim

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <vector>
 
+#include "platform/sim/base/file_io.h"
 #include "platform/sim/base/property_list.h"
 
 namespace brannic::sim {
@@ -21,7 +21,7 @@ struct SectionPlace {
 // A bounds-checked little-endian view of the file's bytes.
 class FileBytes {
  public:
-  explicit FileBytes(std::vector<char> bytes) : bytes_(std::move(bytes)) {}
+  explicit FileBytes(std::string bytes) : bytes_(std::move(bytes)) {}
   std::uint64_t size() const { return bytes_.size(); }
   bool has(std::uint64_t offset, std::uint64_t length) const {
     return offset <= bytes_.size() && length <= bytes_.size() - offset;
@@ -36,19 +36,8 @@ class FileBytes {
   const char* at(std::uint64_t offset) const { return bytes_.data() + offset; }
 
  private:
-  std::vector<char> bytes_;
+  std::string bytes_;
 };
-
-std::optional<std::vector<char>> readWholeFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) return std::nullopt;
-  const std::streamoff size = file.tellg();
-  if (size < 0) return std::nullopt;
-  std::vector<char> bytes(static_cast<std::size_t>(size));
-  file.seekg(0);
-  if (!file.read(bytes.data(), size)) return std::nullopt;
-  return bytes;
-}
 
 // ELF64 header and section header fields used here.
 constexpr std::uint64_t kSectionTableOffset = 0x28;
@@ -100,7 +89,7 @@ std::optional<SectionPlace> findSection(const FileBytes& file, const std::string
 }  // namespace
 
 std::optional<std::string> readEmbeddedInfoPlist(const std::string& path) {
-  auto bytes = readWholeFile(path);
+  auto bytes = readFileToString(path);
   if (!bytes) return std::nullopt;
   const FileBytes file(std::move(*bytes));
   const auto place = findSection(file, kInfoPlistSectionName);
@@ -114,7 +103,7 @@ bool writeEmbeddedInfoPlist(const std::string& path, const std::string& text, st
     if (error) *error = std::move(why);
     return false;
   };
-  auto bytes = readWholeFile(path);
+  auto bytes = readFileToString(path);
   if (!bytes) return fail("cannot read " + path);
   const auto place = findSection(FileBytes(std::move(*bytes)), kInfoPlistSectionName);
   if (!place) return fail(path + " carries no information dictionary");

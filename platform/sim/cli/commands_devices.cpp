@@ -4,10 +4,10 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <system_error>
 
+#include "platform/sim/base/file_io.h"
 #include "platform/sim/cli/commands.h"
 #include "platform/sim/cli/simulator.h"
 
@@ -19,7 +19,7 @@ constexpr const char* kSoundResource = "Final.mp3";
 constexpr std::string_view kNotAudio = "This file is not an MP3 file.\n";
 
 void setLid(Simulator& simulator, const CommandArguments& arguments) {
-  SimRegistry& registry = simulator.mac().registry();
+  SimIoRegistry& registry = simulator.mac().registry();
   if (arguments.size() == 2 && arguments.keyword(0) == "raw") {
     registry.setRawDump(arguments.quotedText(1));
     return;
@@ -77,10 +77,7 @@ void setAudio(Simulator& simulator, const CommandArguments& arguments) {
 }
 
 void writeResource(const std::string& path, std::string_view bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  if (!file) throw CommandError("sound: cannot write " + sim::quoted(path));
+  if (!writeStringToFile(path, bytes)) throw CommandError("sound: cannot write " + sim::quoted(path));
 }
 
 void setSoundResource(Simulator& simulator, const CommandArguments& arguments) {

@@ -1,9 +1,9 @@
 #include "platform/sim/devices/io_registry.h"
 
-#include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
+
+#include "platform/sim/base/file_io.h"
 
 namespace brannic::sim {
 namespace {
@@ -24,26 +24,17 @@ std::string shellQuoted(const std::string& text) {
   return quoted + "'";
 }
 
-// Writes `bytes` to `path` through a temporary file and a rename, so a
-// reader sees either the old file or the new one.
+// Probes read the files while the lid changes: each is replaced whole.
 void writeFileAtomically(const std::filesystem::path& path, const std::string& bytes) {
-  std::filesystem::path temporary = path;
-  temporary += ".new";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (!file) {
-      throw std::system_error(errno != 0 ? errno : EIO, std::generic_category(),
-                              "cannot write " + temporary.string());
-    }
+  std::error_code error;
+  if (!writeStringToFileAtomically(path, bytes, &error)) {
+    throw std::system_error(error, "cannot write " + path.string());
   }
-  std::filesystem::rename(temporary, path);  // throws filesystem_error, a system_error
 }
 
 }  // namespace
 
-SimRegistry::SimRegistry(std::string binDirectory) : binDirectory_(std::move(binDirectory)) {
+SimIoRegistry::SimIoRegistry(std::string binDirectory) : binDirectory_(std::move(binDirectory)) {
   const std::filesystem::path bin(binDirectory_);
   setLid(LidState::open);
   const std::filesystem::path tool = bin / kToolName;
@@ -55,7 +46,7 @@ SimRegistry::SimRegistry(std::string binDirectory) : binDirectory_(std::move(bin
                                          perms::others_read | perms::others_exec);
 }
 
-std::string SimRegistry::registryDump(LidState state) {
+std::string SimIoRegistry::registryDump(LidState state) {
   std::string dump =
       "+-o IOPMrootDomain  <class IOPMrootDomain, id 0x100000111, registered, matched, active, "
       "busy 0 (0 ms), retain 52>\n"
@@ -76,7 +67,7 @@ std::string SimRegistry::registryDump(LidState state) {
   return dump;
 }
 
-void SimRegistry::setLid(LidState state) {
+void SimIoRegistry::setLid(LidState state) {
   writeDump(registryDump(state));
   switch (state) {
     case LidState::open: description_ = "open"; break;
@@ -85,14 +76,14 @@ void SimRegistry::setLid(LidState state) {
   }
 }
 
-void SimRegistry::setRawDump(std::string bytes) {
+void SimIoRegistry::setRawDump(std::string bytes) {
   writeDump(bytes);
   description_ = "raw";
 }
 
-std::string SimRegistry::lidDescription() const { return description_; }
+std::string SimIoRegistry::lidDescription() const { return description_; }
 
-void SimRegistry::writeDump(const std::string& bytes) {
+void SimIoRegistry::writeDump(const std::string& bytes) {
   writeFileAtomically(std::filesystem::path(binDirectory_) / kDumpName, bytes);
 }
 

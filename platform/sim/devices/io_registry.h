@@ -13,12 +13,12 @@ namespace brannic::sim {
 
 enum class LidState { open, closed, none };
 
-class SimRegistry {
+class SimIoRegistry {
  public:
   // Writes the stand-in `ioreg` and its dump into `binDirectory` (which must
   // exist; an absolute path), with the lid open. Throws std::system_error
   // when a file cannot be written.
-  explicit SimRegistry(std::string binDirectory);
+  explicit SimIoRegistry(std::string binDirectory);
   void setLid(LidState state);
   void setRawDump(std::string bytes);  // the whole dump, exactly these bytes
   // "open", "closed", "none" or "raw".

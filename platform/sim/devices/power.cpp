@@ -1,9 +1,12 @@
 #include "platform/sim/devices/power.h"
 
-#include <fstream>
+
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+
+#include "platform/sim/base/file_io.h"
 
 namespace brannic::sim {
 
@@ -32,9 +35,11 @@ std::string powerToolScript(const std::filesystem::path& settingPath) {
 }
 
 std::optional<bool> readSetting(const std::filesystem::path& path) {
-  std::ifstream file(path);
+  const std::optional<std::string> contents = readFileToString(path);
+  if (!contents) return std::nullopt;
+  std::istringstream file(*contents);
   std::string text;
-  if (!file || !(file >> text)) return std::nullopt;
+  if (!(file >> text)) return std::nullopt;
   std::string rest;
   if (file >> rest) return std::nullopt;
   if (text == "1") return true;
@@ -43,10 +48,7 @@ std::optional<bool> readSetting(const std::filesystem::path& path) {
 }
 
 void writeFile(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << text;
-  file.close();
-  if (!file) throw std::runtime_error("cannot write " + path.string());
+  if (!writeStringToFileAtomically(path, text)) throw std::runtime_error("cannot write " + path.string());
 }
 
 }  // namespace

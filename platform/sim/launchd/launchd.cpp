@@ -8,9 +8,9 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 
 #include "platform/sim/processes/process_runner.h"
+#include "platform/sim/base/file_io.h"
 #include "platform/sim/base/property_list.h"
 
 namespace brannic::sim {
@@ -49,10 +49,9 @@ PropertyValue jobDefinition(const std::string& label, const std::vector<std::str
 // The label and program arguments of a job file, or nullopt when it is not
 // a job this stand-in can run.
 std::optional<std::pair<std::string, std::vector<std::string>>> readJob(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  const std::optional<PropertyValue> parsed = parseXmlPropertyList(text);
+  const std::optional<std::string> text = readFileToString(path);
+  if (!text) return std::nullopt;
+  const std::optional<PropertyValue> parsed = parseXmlPropertyList(*text);
   const auto* job = parsed ? parsed->get<PropertyDictionary>() : nullptr;
   if (!job) return std::nullopt;
   const auto label = job->find("Label");
@@ -268,10 +267,8 @@ bool SimLaunchd::writeJob(const std::string& label, const std::string& executabl
     programArguments.push_back("--report-version");
     programArguments.push_back(*reportedVersion);
   }
-  std::ofstream file(jobPlistPath(machineRoot_, label), std::ios::binary | std::ios::trunc);
-  file << xmlPropertyListText(jobDefinition(label, programArguments));
-  file.close();
-  if (!file) {
+  if (!writeStringToFileAtomically(jobPlistPath(machineRoot_, label),
+                                   xmlPropertyListText(jobDefinition(label, programArguments)))) {
     if (error) *error = "cannot write " + jobPlistPath(machineRoot_, label);
     return false;
   }

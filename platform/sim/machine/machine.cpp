@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "build_config.h"
+#include "platform/sim/base/file_io.h"
 #include "platform/sim/bundle/info_plist.h"
 
 namespace brannic::sim {
@@ -149,7 +150,7 @@ void SimMac::advance(double seconds) {
 
 std::optional<std::string> SimMac::templateResource(const std::string& fileName) const {
   if (options_.bundleTemplate.empty()) return std::nullopt;
-  return readFileBytes(options_.bundleTemplate + "/Contents/Resources/" + fileName);
+  return readFileToString(options_.bundleTemplate + "/Contents/Resources/" + fileName);
 }
 
 std::string findBundleTemplate(const std::string& executablePath) {

@@ -72,7 +72,7 @@ class SimMac {
   SimRunLoop& runLoop() { return runLoop_; }
   SimAppKit& appKit() { return appKit_; }
   SimBundle& bundle() { return bundle_; }
-  SimRegistry& registry() { return registry_; }
+  SimIoRegistry& registry() { return registry_; }
   SimAudioHardware& audioHardware() { return audioHardware_; }
   SimAudioPlayerFactory& audioPlayers() { return audioPlayers_; }
   SimScreen& screen() { return screen_; }
@@ -110,7 +110,7 @@ class SimMac {
   SimRunLoop runLoop_;
   SimConsole console_;
   SimSystemLog systemLog_;
-  SimRegistry registry_;
+  SimIoRegistry registry_;
   SimShell shell_;
   SimAudioHardware audioHardware_;
   SimAudioPlayerFactory audioPlayers_;

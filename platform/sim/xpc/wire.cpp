@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/sim/base/big_endian.h"
+
 namespace brannic::sim::wire {
 
 namespace {
@@ -10,75 +12,48 @@ namespace {
 enum Kind : std::uint8_t { kCall = 1, kReply = 2, kGoodbye = 3 };
 enum Tag : std::uint8_t { kNil = 0, kString = 1, kData = 2, kNumber = 3 };
 
-class Writer {
- public:
-  void u8(std::uint8_t value) { bytes_.push_back(value); }
-  void u32(std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) bytes_.push_back(static_cast<std::uint8_t>(value >> shift));
+void writeValue(BigEndianWriter& out, const XpcValue& value) {
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    out.u8(kString);
+    out.sized(*text);
+  } else if (const auto* data = std::get_if<XpcData>(&value)) {
+    out.u8(kData);
+    out.sized(*data);
+  } else if (const auto* number = std::get_if<std::int64_t>(&value)) {
+    out.u8(kNumber);
+    out.u64(static_cast<std::uint64_t>(*number));
+  } else {
+    out.u8(kNil);
   }
-  void u64(std::uint64_t value) {
-    for (int shift = 56; shift >= 0; shift -= 8) bytes_.push_back(static_cast<std::uint8_t>(value >> shift));
-  }
-  template <typename Bytes>
-  void blob(const Bytes& bytes) {
-    u32(static_cast<std::uint32_t>(bytes.size()));
-    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
-  }
-  void value(const XpcValue& value) {
-    if (const auto* text = std::get_if<std::string>(&value)) {
-      u8(kString);
-      blob(*text);
-    } else if (const auto* data = std::get_if<XpcData>(&value)) {
-      u8(kData);
-      blob(*data);
-    } else if (const auto* number = std::get_if<std::int64_t>(&value)) {
-      u8(kNumber);
-      u64(static_cast<std::uint64_t>(*number));
-    } else {
-      u8(kNil);
-    }
-  }
-  std::vector<std::uint8_t> take() { return std::move(bytes_); }
-
- private:
-  std::vector<std::uint8_t> bytes_;
-};
+}
 
 // Reads a payload; the first problem met is kept and every later read fails.
 class Reader {
  public:
-  Reader(const std::uint8_t* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
+  Reader(const std::uint8_t* bytes, std::size_t size) : in_(std::span<const std::uint8_t>(bytes, size)) {}
 
   bool ok() const { return error_.empty(); }
   const std::string& error() const { return error_; }
-  bool atEnd() const { return position_ == size_; }
-  std::size_t remaining() const { return size_ - position_; }
+  bool atEnd() const { return in_.atEnd(); }
+  std::size_t remaining() const { return in_.remaining(); }
   void fail(std::string why) {
     if (error_.empty()) error_ = std::move(why);
   }
 
   std::uint8_t u8(const char* what) {
-    if (!need(1, what)) return 0;
-    return bytes_[position_++];
-  }
-  std::uint32_t u32(const char* what) {
-    if (!need(4, what)) return 0;
-    std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) value = (value << 8) | bytes_[position_++];
+    std::uint8_t value = 0;
+    if (ok() && !in_.u8(value)) pastTheEnd(what);
     return value;
   }
   std::uint64_t u64(const char* what) {
-    if (!need(8, what)) return 0;
     std::uint64_t value = 0;
-    for (int i = 0; i < 8; ++i) value = (value << 8) | bytes_[position_++];
+    if (ok() && !in_.u64(value)) pastTheEnd(what);
     return value;
   }
   template <typename Bytes>
   Bytes blob(const char* what) {
-    const std::uint32_t length = u32(what);
-    if (!need(length, what)) return {};
-    Bytes bytes(bytes_ + position_, bytes_ + position_ + length);
-    position_ += length;
+    Bytes bytes;
+    if (ok() && !in_.sized(bytes, kMaxPayloadSize)) pastTheEnd(what);
     return bytes;
   }
   XpcValue value() {
@@ -98,18 +73,9 @@ class Reader {
   }
 
  private:
-  bool need(std::size_t count, const char* what) {
-    if (!ok()) return false;
-    if (remaining() < count) {
-      fail(std::string(what) + " runs past the end of the frame");
-      return false;
-    }
-    return true;
-  }
+  void pastTheEnd(const char* what) { fail(std::string(what) + " runs past the end of the frame"); }
 
-  const std::uint8_t* bytes_;
-  std::size_t size_;
-  std::size_t position_ = 0;
+  BigEndianReader in_;
   std::string error_;
 };
 
@@ -134,25 +100,22 @@ std::string quotedForReason(const std::string& text) {
 }  // namespace
 
 std::vector<std::uint8_t> encode(const Message& message) {
-  Writer payload;
+  BigEndianWriter payload;
   if (const auto* call = std::get_if<Call>(&message)) {
     payload.u8(kCall);
     payload.u64(call->replyId);
-    payload.blob(call->selector);
+    payload.sized(call->selector);
     payload.u8(static_cast<std::uint8_t>(call->arguments.size()));
-    for (const auto& argument : call->arguments) payload.value(argument);
+    for (const auto& argument : call->arguments) writeValue(payload, argument);
   } else if (const auto* reply = std::get_if<Reply>(&message)) {
     payload.u8(kReply);
     payload.u64(reply->replyId);
-    payload.value(reply->value);
+    writeValue(payload, reply->value);
   } else {
     payload.u8(kGoodbye);
-    payload.blob(std::get<Goodbye>(message).reason);
+    payload.sized(std::get<Goodbye>(message).reason);
   }
-  // A frame is the payload as a blob: its length, then its bytes.
-  Writer frame;
-  frame.blob(payload.take());
-  return frame.take();
+  return payload.frame();
 }
 
 std::optional<Message> decodePayload(const std::uint8_t* bytes, std::size_t size, std::string* error) {
@@ -198,21 +161,29 @@ void FrameReader::append(const std::uint8_t* bytes, std::size_t size) {
   buffer_.insert(buffer_.end(), bytes, bytes + size);
 }
 
+std::span<const std::uint8_t> FrameReader::buffered() const {
+  return std::span<const std::uint8_t>(buffer_).subspan(consumed_);
+}
+
 std::size_t FrameReader::expectedBytes() const {
-  if (bufferedBytes() < kHeaderSize) return kHeaderSize;
   std::size_t length = 0;
-  for (std::size_t i = 0; i < kHeaderSize; ++i) length = (length << 8) | buffer_[consumed_ + i];
-  return kHeaderSize + length;
+  peekFrame(buffered(), 0, kMaxPayloadSize, &length);
+  return bufferedBytes() < kHeaderSize ? kHeaderSize : kHeaderSize + length;
 }
 
 std::optional<std::vector<std::uint8_t>> FrameReader::next() {
-  if (oversized_ || bufferedBytes() < kHeaderSize) return std::nullopt;
-  const std::size_t total = expectedBytes();
-  if (total - kHeaderSize > kMaxPayloadSize) {
-    oversized_ = total - kHeaderSize;
-    return std::nullopt;
+  if (oversized_) return std::nullopt;
+  std::size_t length = 0;
+  switch (peekFrame(buffered(), 0, kMaxPayloadSize, &length)) {
+    case FrameCut::incomplete:
+      return std::nullopt;
+    case FrameCut::invalid:
+      oversized_ = length;
+      return std::nullopt;
+    case FrameCut::frame:
+      break;
   }
-  if (bufferedBytes() < total) return std::nullopt;
+  const std::size_t total = kHeaderSize + length;
   const auto begin = buffer_.begin() + static_cast<std::ptrdiff_t>(consumed_ + kHeaderSize);
   std::vector<std::uint8_t> payload(begin, begin + static_cast<std::ptrdiff_t>(total - kHeaderSize));
   consumed_ += total;

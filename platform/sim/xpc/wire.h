@@ -15,17 +15,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "platform/sim/base/big_endian.h"
 #include "platform/xpc.h"
 
 namespace brannic::sim::wire {
 
 // The largest payload either side accepts or sends.
 inline constexpr std::size_t kMaxPayloadSize = 1 << 20;
-inline constexpr std::size_t kHeaderSize = 4;
+inline constexpr std::size_t kHeaderSize = kFrameHeaderSize;
 inline constexpr std::size_t kMaxArguments = 16;
 
 struct Call {
@@ -63,6 +65,7 @@ class FrameReader {
   std::size_t expectedBytes() const;
 
  private:
+  std::span<const std::uint8_t> buffered() const;
   std::vector<std::uint8_t> buffer_;
   std::size_t consumed_ = 0;
   std::optional<std::size_t> oversized_;

@@ -3,6 +3,7 @@
 // output log's text view.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <map>
 #include <string>
 #include <vector>
@@ -65,7 +66,16 @@ INSTANTIATE_TEST_SUITE_P(Names, SystemSymbolTest,
                                            SymbolCase{"+2.circle", false}, SymbolCase{"02.circle", false},
                                            SymbolCase{".circle", false}, SymbolCase{"2.square", false},
                                            SymbolCase{"2.circle.fill", false},
-                                           SymbolCase{"99999999999999999999.circle", false}));
+                                           SymbolCase{"99999999999999999999.circle", false}),
+                         [](const auto& instance) {
+                           // Signs and dots kept apart: "-1.circle" is Minus1_circle.
+                           std::string name;
+                           for (const char c : std::string(instance.param.name)) {
+                             const bool plain = std::isalnum(static_cast<unsigned char>(c)) != 0;
+                             name += c == '-' ? "Minus" : c == '+' ? "Plus" : std::string(1, plain ? c : '_');
+                           }
+                           return name;
+                         });
 
 TEST_F(AppKitTest, StatusItemPrintsEveryImageAndMenuItSets) {
   auto item = appKit.statusItemWithLength(NSVariableStatusItemLength);

@@ -10,6 +10,7 @@
 #include "platform/sim/authorization/database.h"
 #include "platform/sim/authorization/messages.h"
 #include "platform/sim/authorization/services.h"
+#include "tests/lid_alarm/case_name.h"
 #include "tests/sim/recording_transcript.h"
 
 namespace brannic::sim {
@@ -85,7 +86,8 @@ TEST_P(BlessingPromptTest, AdministratorAnswersThePromptOfPreAuthorization) {
 INSTANTIATE_TEST_SUITE_P(Answers, BlessingPromptTest,
                          ::testing::Values(PromptCase{AdminAnswer::allow, errAuthorizationSuccess, "allow"},
                                            PromptCase{AdminAnswer::deny, errAuthorizationDenied, "deny"},
-                                           PromptCase{AdminAnswer::cancel, errAuthorizationCanceled, "cancel"}));
+                                           PromptCase{AdminAnswer::cancel, errAuthorizationCanceled, "cancel"}),
+                         [](const auto& instance) { return brannic::testing::camelCaseName(instance.param.shown); });
 
 TEST_F(SimAuthorizationTest, CreateObtainsRightsOnlyWhenAskedToExtend) {
   const auto rights = rightsNamed({kSMRightBlessPrivilegedHelper});
@@ -121,7 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
                                     errAuthorizationInteractionNotAllowed, false},
                       CopyFlagsCase{"interaction and extending", kInteractiveExtend, errAuthorizationSuccess, true},
                       CopyFlagsCase{"an undefined flag", kInteractiveExtend | (1u << 9), errAuthorizationInvalidFlags,
-                                    false}));
+                                    false}),
+    brannic::testing::CaseWhat());
 
 TEST_F(SimAuthorizationTest, ObtainedRightStaysWithItsAuthorizationOnly) {
   storeAppRight();

@@ -1,4 +1,5 @@
 #include "platform/sim/authorization/rules.h"
+#include "tests/lid_alarm/case_name.h"
 
 #include <gtest/gtest.h>
 
@@ -68,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"delegation loop ends refused", {{"a", delegation("b")}, {"b", delegation("a")}}, "a",
                  RightVerdict::deny},
         RuleCase{"blessing right asks the administrator", {}, kSMRightBlessPrivilegedHelper,
-                 RightVerdict::askAdministrator}));
+                 RightVerdict::askAdministrator}),
+    brannic::testing::CaseWhat());
 
 TEST(RuleEvaluationWithoutDefaultTest, MissingRightOnAnEmptyDatabaseAsksTheAdministrator) {
   const auto nothing = [](const std::string&) -> std::optional<PropertyValue> { return std::nullopt; };

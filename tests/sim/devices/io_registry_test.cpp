@@ -30,10 +30,10 @@ std::optional<std::string> runShell(SimShell& shell, const std::string& command)
 }
 
 // A machine folder whose name needs quoting in a shell.
-class SimRegistryTest : public ::testing::Test {
+class SimIoRegistryTest : public ::testing::Test {
  protected:
   testing::TempDir folder{"machine's bin"};
-  SimRegistry registry{folder.path().string()};
+  SimIoRegistry registry{folder.path().string()};
   SimShell shell{registry.binDirectory()};
 };
 
@@ -44,9 +44,9 @@ struct LidCase {
   bool open;
 };
 
-class SimRegistryLidTest : public SimRegistryTest, public ::testing::WithParamInterface<LidCase> {};
+class SimIoRegistryLidTest : public SimIoRegistryTest, public ::testing::WithParamInterface<LidCase> {};
 
-TEST_P(SimRegistryLidTest, PipelinePrintsTheClamshellLineAndTheProbeReadsIt) {
+TEST_P(SimIoRegistryLidTest, PipelinePrintsTheClamshellLineAndTheProbeReadsIt) {
   registry.setLid(GetParam().state);
   EXPECT_EQ(runShell(shell, std::string(kLidProbeCommand)), GetParam().pipelineOutput);
   EXPECT_EQ(lidIsOpen(shell), GetParam().open);
@@ -58,7 +58,7 @@ const LidCase kLidCases[] = {
     {"NoLid", LidState::none, "", false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Lids, SimRegistryLidTest, ::testing::ValuesIn(kLidCases),
+INSTANTIATE_TEST_SUITE_P(Lids, SimIoRegistryLidTest, ::testing::ValuesIn(kLidCases),
                          testing::CaseName());
 
 struct RawCase {
@@ -68,9 +68,9 @@ struct RawCase {
   bool open;
 };
 
-class SimRegistryRawTest : public SimRegistryTest, public ::testing::WithParamInterface<RawCase> {};
+class SimIoRegistryRawTest : public SimIoRegistryTest, public ::testing::WithParamInterface<RawCase> {};
 
-TEST_P(SimRegistryRawTest, StandInPrintsExactlyTheBytes) {
+TEST_P(SimIoRegistryRawTest, StandInPrintsExactlyTheBytes) {
   registry.setRawDump(GetParam().dump);
   EXPECT_EQ(registry.lidDescription(), "raw");
   EXPECT_EQ(runShell(shell, "ioreg -r -k AppleClamshellState -d 4"), GetParam().dump);
@@ -89,10 +89,10 @@ const RawCase kRawCases[] = {
     {"Empty", "", "", false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Dumps, SimRegistryRawTest, ::testing::ValuesIn(kRawCases),
+INSTANTIATE_TEST_SUITE_P(Dumps, SimIoRegistryRawTest, ::testing::ValuesIn(kRawCases),
                          testing::CaseName());
 
-TEST_F(SimRegistryTest, DescribesTheLidAndStartsOpen) {
+TEST_F(SimIoRegistryTest, DescribesTheLidAndStartsOpen) {
   EXPECT_EQ(registry.lidDescription(), "open");
   EXPECT_TRUE(lidIsOpen(shell));
   registry.setLid(LidState::closed);
@@ -101,9 +101,9 @@ TEST_F(SimRegistryTest, DescribesTheLidAndStartsOpen) {
   EXPECT_EQ(registry.lidDescription(), "none");
 }
 
-TEST(SimRegistryErrorTest, MissingFolderIsAnErrorNotACrash) {
+TEST(SimIoRegistryErrorTest, MissingFolderIsAnErrorNotACrash) {
   testing::TempDir folder;
-  EXPECT_THROW(SimRegistry((folder.path() / "missing").string()), std::system_error);
+  EXPECT_THROW(SimIoRegistry((folder.path() / "missing").string()), std::system_error);
 }
 
 TEST(SimShellTest, NoShellMeansNoOutputAtAll) {
@@ -167,7 +167,7 @@ TEST(SimShellTest, TaskGetsCleanSignalsAndNoHostDescriptorsAndIsReaped) {
 
 TEST(SimShellTest, ProbesFromSeveralThreadsEachGetTheirOwnOutput) {
   testing::TempDir folder;
-  SimRegistry registry(folder.path().string());
+  SimIoRegistry registry(folder.path().string());
   registry.setLid(LidState::open);
   SimShell shell(registry.binDirectory());
   std::vector<std::thread> threads;

@@ -170,7 +170,7 @@ TEST_F(HelperProcessTest, TheAuthorizedRequestAsksForItsRightByTheStoredRule) {
   EXPECT_EQ(events.texts(6).back(), "reply 0");
 
   authority.setAdminAnswer(AdminAnswer::deny);
-  const std::string refused = "reply " + std::to_string(kHelperAuthenticationFailedExitCode);
+  const std::string refused = "reply " + std::to_string(kAuthenticationFailedExitCode);
   helper->send(selectors::runCommandLsWithPathAuthDataCompletion, {std::string("1"), externalForm()},
                events.replyRecorder());
   helper->send(selectors::runCommandLsWithPathAuthDataCompletion, {std::string("1"), XpcData(32, 7)},

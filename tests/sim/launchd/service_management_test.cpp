@@ -6,6 +6,7 @@
 
 #include "platform/sim/machine/machine_folder.h"
 #include "platform/sim/authorization/database.h"
+#include "tests/lid_alarm/case_name.h"
 
 namespace brannic::sim {
 namespace {
@@ -107,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
         BlessCase{"bundle without that helper", BlessFailure::none, kBlessFlags, kSystem, "com.brannic.other", true,
                   false, kSMErrorToolNotValid, false},
         BlessCase{"the stand-in cannot install", BlessFailure::none, kBlessFlags, kSystem, kLabel, false, false,
-                  kSMErrorInternalFailure, true}));
+                  kSMErrorInternalFailure, true}),
+    brannic::testing::CaseWhat());
 
 TEST_F(SimServiceManagementTest, ErrorReadsAsThePlatformDescribesIt) {
   const auto error = serviceManagementError(kSMErrorInternalFailure);

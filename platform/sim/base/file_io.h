@@ -1,0 +1,31 @@
+// Whole-file reads and writes for the simulated machine's files: one pair,
+// used wherever a file is read or written in one piece.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace brannic::sim {
+
+// Every byte of the file at `path`; nullopt, with `error` (when given) set,
+// when the file cannot be opened or read.
+std::optional<std::string> readFileToString(const std::filesystem::path& path,
+                                            std::error_code* error = nullptr);
+
+// Replaces the file at `path` with `contents` (creating it with mode 0644
+// less the umask). False, with `error` set, when it cannot be written; the
+// file may then hold part of `contents`.
+bool writeStringToFile(const std::filesystem::path& path, std::string_view contents,
+                       std::error_code* error = nullptr);
+
+// The same for a file that a reader, in this process or another, must never
+// see half written: the bytes go to `<path>.new` first, which is then renamed
+// over `path`, so a reader sees the old file or the new one. On failure the
+// staged file is removed and `path` is left as it was.
+bool writeStringToFileAtomically(const std::filesystem::path& path, std::string_view contents,
+                                 std::error_code* error = nullptr);
+
+}  // namespace brannic::sim
