@@ -21,6 +21,7 @@
 #include "helper_tool/helper_service.h"
 #include "platform/sim/sim_auth_server.h"
 #include "platform/sim/sim_authorization_client.h"
+#include "platform/sim/sim_machine_log.h"
 #include "platform/sim/sim_process_runner.h"
 #include "platform/sim/sim_xpc_listener.h"
 
@@ -102,7 +103,8 @@ int main(int argc, char** argv) {
   brannic::sim::SimAuthorizationClient authorization(
       brannic::sim::authorizationSocketPath(arguments->machineRoot));
   brannic::sim::SimProcessRunner processes(arguments->machineRoot);
-  brannic::serveHelper(listener, authorization, processes, arguments->version);
+  brannic::sim::SimMachineLog log(arguments->machineRoot);
+  brannic::serveHelper(listener, authorization, processes, log, arguments->version);
 
   ::signal(SIGTERM, SIG_DFL);
   runningListener.store(nullptr);
