@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <deque>
+#include <future>
 #include <map>
 #include <optional>
 
@@ -215,6 +216,22 @@ class SimXpcConnection::Core {
              std::to_string(kIncompleteFrameTimeout.count()) + " s)");
   }
 
+  // Reads and drops whatever still arrives until the other side closes.
+  void awaitPeerClosed(Clock::time_point deadline) {
+    std::uint8_t buffer[kReadChunk];
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      if (left.count() <= 0) return;
+      pollfd polled{socket_.get(), POLLIN, 0};
+      const int ready = ::poll(&polled, 1, static_cast<int>(left.count()));
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready <= 0) return;
+      const ssize_t received = ::recv(socket_.get(), buffer, sizeof buffer, MSG_DONTWAIT);
+      if (received == 0 || (received < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK))
+        return;
+    }
+  }
+
   void queueMessage(std::uint64_t replyId, Outgoing message) {
     if (invalidatedOnQueue_) return fail(message, sendAfterEndError());
     const std::size_t payloadSize = message.frame.size() - wire::kHeaderSize;
@@ -409,8 +426,6 @@ class SimXpcConnection::Core {
     ending_ = ending;
     endReason_ = reason;
     invalidated_.store(true);
-    if (socket_.valid()) ::shutdown(socket_.get(), SHUT_RDWR);
-    socket_.reset();
     out_.clear();
     outSent_ = 0;
 
@@ -435,6 +450,48 @@ class SimXpcConnection::Core {
     if (handler) handler();
     handler = nullptr;
     exported.reset();  // may hold proxies of this connection
+    // The socket closes last, so the other side sees this end close only
+    // once the handlers have done their part: whoever ends the other side's
+    // process can wait for that.
+    if (socket_.valid()) ::shutdown(socket_.get(), SHUT_RDWR);
+    socket_.reset();
+    connectionTicket_.end();
+    ended_.store(true);
+    if (endedHook) endedHook();
+  }
+
+
+ public:
+  // The process this end belongs to is gone (crashed or exited): the socket
+  // closes as the system closes a dead process's sockets, without a
+  // goodbye, and nothing of this side runs any more: no error handler,
+  // reply block, invalidation handler or exported object. Returns once the
+  // other side has closed its end too, or at `deadline`.
+  void abandon(Clock::time_point deadline) {
+    if (invalidatedOnQueue_) return;
+    invalidatedOnQueue_ = true;
+    ending_ = Ending::local;
+    invalidated_.store(true);
+    std::function<void()> handler;
+    std::function<void()> endedHook;
+    std::shared_ptr<XpcExportedObject> exported;
+    {
+      std::lock_guard lock(mutex_);
+      handler = std::exchange(invalidationHandler_, nullptr);
+      endedHook = std::exchange(endedHook_, nullptr);
+      exported = std::exchange(exported_, nullptr);
+    }
+    pending_.clear();
+    unanswered_.clear();
+    out_.clear();
+    outSent_ = 0;
+    if (socket_.valid()) {
+      ::shutdown(socket_.get(), SHUT_WR);
+      awaitPeerClosed(deadline);
+    }
+    socket_.reset();
+    handler = nullptr;
+    exported.reset();
     connectionTicket_.end();
     ended_.store(true);
     if (endedHook) endedHook();
@@ -559,6 +616,17 @@ void SimXpcConnection::invalidate() {
   // Queued first: a queue started here must not read from the socket.
   core_->invalidate();
   startQueue();
+}
+
+void SimXpcConnection::abandon(std::chrono::steady_clock::time_point deadline) {
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> abandoned = done->get_future();
+  core_->post([core = core_.get(), deadline, done] {
+    core->abandon(deadline);
+    done->set_value();
+  });
+  startQueue();
+  abandoned.wait();
 }
 
 std::shared_ptr<XpcRemoteProxy> SimXpcConnection::remoteObjectProxyWithErrorHandler(ErrorHandler handler) {
