@@ -422,12 +422,7 @@ class SimXpcConnection::Core {
   // error handlers, in the order sent, then the invalidation handler runs.
   void end(Ending ending, const std::string& reason) {
     if (invalidatedOnQueue_) return;
-    invalidatedOnQueue_ = true;
-    ending_ = ending;
-    endReason_ = reason;
-    invalidated_.store(true);
-    out_.clear();
-    outSent_ = 0;
+    markInvalidated(ending, reason);
 
     const PlatformError error =
         ending == Ending::broken ? interruptedError(description_, reason) : sendAfterEndError();
@@ -438,28 +433,45 @@ class SimXpcConnection::Core {
     for (auto& [id, message] : pending) fail(message, error);
     for (auto& message : unanswered) fail(message, error);
 
-    std::function<void()> handler;
+    Leftovers leftovers = takeLeftovers();
+    if (leftovers.invalidationHandler) leftovers.invalidationHandler();
+    finishEnding(std::move(leftovers));
+  }
+
+  // What an ending lets go of, taken at once so that nothing set later runs.
+  struct Leftovers {
+    std::function<void()> invalidationHandler;
     std::function<void()> endedHook;
     std::shared_ptr<XpcExportedObject> exported;
-    {
-      std::lock_guard lock(mutex_);
-      handler = std::exchange(invalidationHandler_, nullptr);
-      endedHook = std::exchange(endedHook_, nullptr);
-      exported = std::exchange(exported_, nullptr);
-    }
-    if (handler) handler();
-    handler = nullptr;
-    exported.reset();  // may hold proxies of this connection
-    // The socket closes last, so the other side sees this end close only
-    // once the handlers have done their part: whoever ends the other side's
-    // process can wait for that.
+  };
+
+  void markInvalidated(Ending ending, const std::string& reason) {
+    invalidatedOnQueue_ = true;
+    ending_ = ending;
+    endReason_ = reason;
+    invalidated_.store(true);
+    out_.clear();
+    outSent_ = 0;
+  }
+
+  Leftovers takeLeftovers() {
+    std::lock_guard lock(mutex_);
+    return {std::exchange(invalidationHandler_, nullptr), std::exchange(endedHook_, nullptr),
+            std::exchange(exported_, nullptr)};
+  }
+
+  // The socket closes last, so the other side sees this end close only once
+  // the handlers have done their part: whoever ends the other side's process
+  // can wait for that.
+  void finishEnding(Leftovers leftovers) {
+    leftovers.invalidationHandler = nullptr;
+    leftovers.exported.reset();  // may hold proxies of this connection
     if (socket_.valid()) ::shutdown(socket_.get(), SHUT_RDWR);
     socket_.reset();
     connectionTicket_.end();
     ended_.store(true);
-    if (endedHook) endedHook();
+    if (leftovers.endedHook) leftovers.endedHook();
   }
-
 
  public:
   // The process this end belongs to is gone (crashed or exited): the socket
@@ -469,32 +481,15 @@ class SimXpcConnection::Core {
   // other side has closed its end too, or at `deadline`.
   void abandon(Clock::time_point deadline) {
     if (invalidatedOnQueue_) return;
-    invalidatedOnQueue_ = true;
-    ending_ = Ending::local;
-    invalidated_.store(true);
-    std::function<void()> handler;
-    std::function<void()> endedHook;
-    std::shared_ptr<XpcExportedObject> exported;
-    {
-      std::lock_guard lock(mutex_);
-      handler = std::exchange(invalidationHandler_, nullptr);
-      endedHook = std::exchange(endedHook_, nullptr);
-      exported = std::exchange(exported_, nullptr);
-    }
+    markInvalidated(Ending::local, "");
+    Leftovers leftovers = takeLeftovers();
     pending_.clear();
     unanswered_.clear();
-    out_.clear();
-    outSent_ = 0;
     if (socket_.valid()) {
       ::shutdown(socket_.get(), SHUT_WR);
       awaitPeerClosed(deadline);
     }
-    socket_.reset();
-    handler = nullptr;
-    exported.reset();
-    connectionTicket_.end();
-    ended_.store(true);
-    if (endedHook) endedHook();
+    finishEnding(std::move(leftovers));
   }
 
  public:
