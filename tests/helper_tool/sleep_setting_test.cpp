@@ -156,6 +156,15 @@ class ScriptedListener final : public XpcListener {
   std::function<bool(std::shared_ptr<XpcConnection>)> decide_;
 };
 
+// What the platform does once a connection is gone: it runs the
+// invalidation handler, then lets go of the handler and the exported
+// object, which hold the session and through it the connection.
+void endConnection(testing::FakeXpcConnection& connection) {
+  connection.runInvalidationHandler();
+  connection.setInvalidationHandler({});
+  connection.exportedObject.reset();
+}
+
 // The service wires each connection's end to its lease: the invalidation
 // handler that the platform runs once the connection is gone.
 TEST(HelperServiceTest, AConnectionsInvalidationEndsItsLease) {
@@ -172,9 +181,9 @@ TEST(HelperServiceTest, AConnectionsInvalidationEndsItsLease) {
                                   [&](XpcValue value) { reply = std::move(value); });
     EXPECT_EQ(reply, XpcValue(std::int64_t{0}));
 
-    other->runInvalidationHandler();
+    endConnection(*other);
     EXPECT_EQ(runner.calls.size(), 1u) << "a connection that never disabled sleep changes nothing";
-    armed->runInvalidationHandler();
+    endConnection(*armed);
     EXPECT_EQ(runner.calls.back(), "/usr/bin/pmset -a disablesleep 0");
     EXPECT_EQ(log.lines, std::vector<std::string>{kRestored});
   };
