@@ -1,7 +1,8 @@
-// The helper's round trip and its start on demand, on the simulated Mac's
-// real transport: a request leaves the main thread, the helper process
-// answers, the reply block runs on the connection's queue and hands the
-// answer to the main queue, where the round trip ends.
+// The helper's round trip, its start on demand and its restoring of sleep
+// when the application ends, on the simulated Mac's real transport: a
+// request leaves the main thread, the helper process answers, the reply
+// block runs on the connection's queue and hands the answer to the main
+// queue, where the round trip ends.
 //
 // Each benchmark reports the median and the 99th percentile of its
 // iterations (p50_us, p99_us) besides Google Benchmark's own figures.
@@ -19,6 +20,7 @@
 #include "build_config.h"
 #include "helper_client/helper_label.h"
 #include "helper_client/helper_protocol.h"
+#include "platform/sim/devices/power.h"
 #include "platform/sim/launchd/launchd.h"
 #include "platform/sim/run_loop/run_loop.h"
 #include "platform/sim/xpc/connections.h"
@@ -54,6 +56,10 @@ class BenchMachine {
   }
 
   bool installed() const { return installed_; }
+  const std::string& root() const { return root_; }
+  // The application's process ends: its connections close, and this
+  // returns once the helper has handled that.
+  void endApplication() { connections_->abandonAll(std::chrono::seconds(5)); }
   SimRunLoop& runLoop() { return runLoop_; }
   SimLaunchd& launchd() { return *launchd_; }
 
@@ -141,6 +147,37 @@ void BM_HelperStartOnDemand(benchmark::State& state) {
   reportPercentiles(state, std::move(samples));
 }
 
+// The application ends while it holds sleep disabled: from the moment its
+// connection closes until the helper has enabled sleep again with the
+// machine's power tool, written its log line and closed its end (which is
+// when the simulator goes on). The "1" before it is not timed.
+void BM_SleepRestoredAfterTheApplicationEnds(benchmark::State& state) {
+  BenchMachine machine;
+  if (!machine.installed()) return state.SkipWithError("the helper cannot be installed");
+  SimPower power(machine.root(), nullptr);  // the machine's real power tool, not the do-nothing one
+  std::vector<double> samples;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto connection = machine.connect();
+    const auto armed = machine.roundTrip(*connection, selectors::runCommandLsWithPathCompletion,
+                                         {std::string("1")});
+    power.poll();
+    if (!armed || !power.sleepDisabled()) return state.SkipWithError("sleep could not be disabled");
+    state.ResumeTiming();
+    const auto start = Clock::now();
+    machine.endApplication();
+    const double micros = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+    power.poll();
+    if (power.sleepDisabled()) return state.SkipWithError("sleep was not enabled again");
+    state.SetIterationTime(micros / 1e6);
+    samples.push_back(micros);
+    state.PauseTiming();
+    connection.reset();
+    state.ResumeTiming();
+  }
+  reportPercentiles(state, std::move(samples));
+}
+
 BENCHMARK_CAPTURE(BM_HelperRoundTrip, version, selectors::getVersionWithCompletion, std::vector<XpcValue>{})
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
@@ -151,6 +188,10 @@ BENCHMARK_CAPTURE(BM_HelperRoundTrip, disable_sleep, selectors::runCommandLsWith
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(500);
 BENCHMARK(BM_HelperStartOnDemand)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(100);
+BENCHMARK(BM_SleepRestoredAfterTheApplicationEnds)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(200);
 
 }  // namespace
 }  // namespace brannic::sim

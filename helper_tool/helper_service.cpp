@@ -4,25 +4,33 @@
 
 #include "helper_client/helper_protocol.h"
 #include "helper_tool/helper_tool.h"
+#include "helper_tool/sleep_setting.h"
 
 namespace brannic {
 
 namespace {
 
 // What one connection exports: a tool that talks back through that
-// connection's application proxy. The connection holds it until it is
-// invalidated, which also lets go of the proxy (and so of the connection).
+// connection's application proxy. The connection holds it, as its exported
+// object and through its invalidation handler, until it is invalidated and
+// the handler has run, which also lets go of the proxy (and so of the
+// connection).
 class HelperSession final : public XpcExportedObject {
  public:
   HelperSession(std::shared_ptr<XpcRemoteProxy> appProxy, AuthorizationServices& authorization,
-                ProcessRunner& processes, const std::string& version)
+                SleepSetting& sleep, const std::string& version)
       : app_(std::move(appProxy)),
-        tool_(app_, authorization, processes, version),
+        tool_(app_, authorization, sleep, version),
         export_(exportHelperProtocol(tool_)) {}
 
   void invoke(const std::string& selector, std::vector<XpcValue> arguments, XpcReply reply) override {
     export_->invoke(selector, std::move(arguments), std::move(reply));
   }
+
+  // Everything the helper does when a connection ends, however it ended
+  // (the application quit, crashed or was killed, or sent what the
+  // interface does not allow). Runs once, on the connection's queue.
+  void connectionEnded() { tool_.connectionEnded(); }
 
  private:
   AppProxy app_;
@@ -33,15 +41,19 @@ class HelperSession final : public XpcExportedObject {
 }  // namespace
 
 void serveHelper(XpcListener& listener, AuthorizationServices& authorization, ProcessRunner& processes,
-                 const std::string& version) {
+                 SystemLog& log, const std::string& version) {
+  // Lives as long as the listener serves: connections still open when it
+  // stops end with the process, and their handlers do not run.
+  SleepSetting sleep(processes, log);
   listener.setShouldAcceptNewConnection(
-      [&authorization, &processes, version](std::shared_ptr<XpcConnection> connection) {
+      [&authorization, &sleep, version](std::shared_ptr<XpcConnection> connection) {
         connection->setExportedInterface(helperProtocolInterface());
         connection->setRemoteObjectInterface(appProtocolInterface());
         // Text the application cannot receive any more is simply lost.
         auto appProxy = connection->remoteObjectProxyWithErrorHandler([](const PlatformError&) {});
-        connection->setExportedObject(
-            std::make_shared<HelperSession>(std::move(appProxy), authorization, processes, version));
+        auto session = std::make_shared<HelperSession>(std::move(appProxy), authorization, sleep, version);
+        connection->setExportedObject(session);
+        connection->setInvalidationHandler([session] { session->connectionEnded(); });
         connection->resume();
         return true;
       });

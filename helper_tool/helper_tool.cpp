@@ -7,13 +7,13 @@
 
 namespace brannic {
 
-std::vector<std::string> sleepSettingArguments(bool disableSleep) {
-  return {"-a", "disablesleep", disableSleep ? "1" : "0"};
-}
-
-HelperTool::HelperTool(AppProtocol& app, AuthorizationServices& authorization, ProcessRunner& processes,
+HelperTool::HelperTool(AppProtocol& app, AuthorizationServices& authorization, SleepSetting& sleep,
                        std::string version)
-    : app_(app), authorization_(authorization), processes_(processes), version_(std::move(version)) {}
+    : app_(app),
+      authorization_(authorization),
+      sleep_(sleep),
+      holder_(sleep.newHolder()),
+      version_(std::move(version)) {}
 
 void HelperTool::getVersionWithCompletion(VersionReply reply) { reply(version_); }
 
@@ -23,8 +23,7 @@ void HelperTool::runCommandLsWithPath(std::string path, ExitCodeReply reply) {
         "The helper runs only \"1\" (disable sleep) and \"0\" (enable sleep); it refused the request.");
     return reply(kHelperRefusedArgumentExitCode);
   }
-  const std::optional<ProcessResult> result =
-      processes_.run(kPowerToolPath, sleepSettingArguments(path == "1"));
+  const std::optional<ProcessResult> result = sleep_.change(holder_, path == "1");
   if (!result) {
     app_.logWithStdErr(std::string("The helper could not start ") + kPowerToolPath + ".");
     return reply(kHelperToolUnavailableExitCode);
@@ -38,6 +37,8 @@ void HelperTool::runCommandLsWithPath(std::string path, XpcData authData, ExitCo
   if (!authorizationGrantsRequest(authData)) return reply(kAuthenticationFailedExitCode);
   runCommandLsWithPath(std::move(path), std::move(reply));
 }
+
+void HelperTool::connectionEnded() { sleep_.holderEnded(holder_); }
 
 bool HelperTool::authorizationGrantsRequest(const XpcData& authData) {
   AuthorizationExternalForm externalForm;

@@ -1,7 +1,9 @@
-// The privileged helper's side of HelperProtocol. "1" disables system sleep
-// and "0" enables it again, by running the power tool with a fixed argument
-// vector; the tool's output goes back to the application through
-// AppProtocol and its exit code is the reply. Every other argument is
+// The privileged helper's side of HelperProtocol, one per connection. "1"
+// disables system sleep and "0" enables it again, by running the power tool
+// with a fixed argument vector through the helper's one SleepSetting, which
+// restores sleep when the connection ends while holding it disabled. The
+// tool's output goes back to the application through AppProtocol and its
+// exit code is the reply. Every other argument is
 // refused (kHelperRefusedArgumentExitCode) with a line on the application's
 // standard-error log. No argument ever reaches a shell.
 //
@@ -19,31 +21,31 @@
 #include <vector>
 
 #include "helper_client/helper_protocol.h"
+#include "helper_tool/sleep_setting.h"
 #include "platform/authorization.h"
-#include "platform/process_runner.h"
 
 namespace brannic {
 
-// The power tool and its argument vectors.
-inline constexpr const char* kPowerToolPath = "/usr/bin/pmset";
-std::vector<std::string> sleepSettingArguments(bool disableSleep);
-
 class HelperTool final : public HelperProtocol {
  public:
-  // REQUIRES: the three ports outlive the tool.
-  HelperTool(AppProtocol& app, AuthorizationServices& authorization, ProcessRunner& processes,
+  // REQUIRES: `app`, `authorization` and `sleep` outlive the tool.
+  HelperTool(AppProtocol& app, AuthorizationServices& authorization, SleepSetting& sleep,
              std::string version);
 
   void getVersionWithCompletion(VersionReply reply) override;
   void runCommandLsWithPath(std::string path, ExitCodeReply reply) override;
   void runCommandLsWithPath(std::string path, XpcData authData, ExitCodeReply reply) override;
 
+  // The connection this tool serves has ended; no request follows.
+  void connectionEnded();
+
  private:
   bool authorizationGrantsRequest(const XpcData& authData);
 
   AppProtocol& app_;
   AuthorizationServices& authorization_;
-  ProcessRunner& processes_;
+  SleepSetting& sleep_;
+  const SleepSetting::Holder holder_;
   const std::string version_;
 };
 

@@ -9,6 +9,7 @@
 #include "platform/macos/authorization_mac.h"
 #include "platform/macos/foundation_bridge_mac.h"
 #include "platform/macos/process_runner_mac.h"
+#include "platform/macos/system_log_mac.h"
 #include "platform/macos/xpc_listener_mac.h"
 
 namespace {
@@ -43,11 +44,12 @@ std::string helperVersion() {
 
 int main() {
   @autoreleasepool {
-    // Shared by every connection; both are safe to use from several queues.
+    // Shared by every connection; all are safe to use from several queues.
     static brannic::mac::MacAuthorizationServices authorization;
     static brannic::mac::MacProcessRunner processes;
+    static brannic::mac::MacSystemLog log;
     static brannic::mac::MacXpcListener listener(std::string(brannic::HelperLabel), clientRequirement());
-    brannic::serveHelper(listener, authorization, processes, helperVersion());
+    brannic::serveHelper(listener, authorization, processes, log, helperVersion());
   }
   return 0;
 }

@@ -215,6 +215,11 @@ class MacXpcConnection final : public XpcConnection {
       connection_.invalidationHandler = nil;
       return;
     }
+    // The block keeps `handler` and what it captured (the helper's session,
+    // whose proxy holds this connection) only until the connection becomes
+    // invalid: the system clears the property then, which breaks that cycle.
+    // On the helper's side of a listener's connection it runs when the
+    // client's process ends, however it ended.
     connection_.invalidationHandler = ^{
       handler();
     };

@@ -1,7 +1,8 @@
 # Runs one end-to-end script: brannic-sim on SCRIPT, whose standard output
 # must equal the file EXPECTED byte for byte and whose exit status must be
 # the one the script's first line names ("# expect exit N"; 0 otherwise).
-# On a mismatch the transcript is kept in ACTUAL and a diff is shown.
+# On a mismatch the transcript is kept in ACTUAL and a diff is shown. With
+# KEEP_MACHINE, the run uses (and keeps) the machine in that folder.
 foreach(variable SIM SCRIPT EXPECTED ACTUAL)
   if(NOT DEFINED ${variable})
     message(FATAL_ERROR "run_script.cmake needs -D${variable}=...")
@@ -17,8 +18,12 @@ if(first_line MATCHES "^# expect exit ([0-9]+)$")
   set(expected_status ${CMAKE_MATCH_1})
 endif()
 
+set(keep_machine)
+if(DEFINED KEEP_MACHINE)
+  set(keep_machine --keep-machine ${KEEP_MACHINE})
+endif()
 execute_process(
-  COMMAND ${SIM} ${SCRIPT}
+  COMMAND ${SIM} ${keep_machine} ${SCRIPT}
   INPUT_FILE /dev/null
   OUTPUT_VARIABLE actual
   ERROR_VARIABLE errors

@@ -5,76 +5,11 @@
 
 #include "helper_client/helper_label.h"
 #include "helper_tool/helper_exit_codes.h"
+#include "tests/fakes/recording_logs.h"
+#include "tests/helper_tool/helper_tool_fakes.h"
 
 namespace brannic {
 namespace {
-
-struct RecordingApp final : AppProtocol {
-  void logWithStdOut(std::string text) override { lines.push_back("out: " + text); }
-  void logWithStdErr(std::string text) override { lines.push_back("err: " + text); }
-  std::vector<std::string> lines;
-};
-
-struct ScriptedRunner final : ProcessRunner {
-  std::optional<ProcessResult> run(const std::string& executablePath,
-                                   const std::vector<std::string>& arguments) override {
-    std::string call = executablePath;
-    for (const auto& argument : arguments) call += " " + argument;
-    calls.push_back(call);
-    return result;
-  }
-  std::optional<ProcessResult> result = ProcessResult{0, "", ""};
-  std::vector<std::string> calls;
-};
-
-// Only the helper's two calls are used; the rest must not be reached.
-struct ScriptedAuthorization final : AuthorizationServices {
-  OSStatus authorizationCreate(const AuthorizationItemSet*, const AuthorizationItemSet*, AuthorizationFlags,
-                               AuthorizationRef*) override {
-    ADD_FAILURE() << "the helper creates no authorization";
-    return errAuthorizationInternal;
-  }
-  OSStatus authorizationMakeExternalForm(AuthorizationRef, AuthorizationExternalForm*) override {
-    ADD_FAILURE() << "the helper makes no external form";
-    return errAuthorizationInternal;
-  }
-  OSStatus authorizationCreateFromExternalForm(const AuthorizationExternalForm& externalForm,
-                                               AuthorizationRef* outAuthorization) override {
-    receivedForms.push_back(externalForm);
-    if (createStatus == errAuthorizationSuccess) *outAuthorization = handle;
-    return createStatus;
-  }
-  OSStatus authorizationCopyRights(AuthorizationRef authorization, const AuthorizationItemSet& rights,
-                                   const AuthorizationItemSet* environment,
-                                   AuthorizationFlags flags) override {
-    EXPECT_EQ(authorization, handle);
-    EXPECT_EQ(environment, nullptr);
-    for (const auto& right : rights) {
-      EXPECT_TRUE(right.value.empty());
-      EXPECT_EQ(right.flags, 0u);
-      requestedRights.push_back(right.name);
-    }
-    requestedFlags.push_back(flags);
-    return copyStatus;
-  }
-  OSStatus authorizationRightGet(const std::string&, std::optional<PropertyValue>*) override {
-    ADD_FAILURE() << "the helper reads no right";
-    return errAuthorizationInternal;
-  }
-  OSStatus authorizationRightSet(AuthorizationRef, const std::string&, const PropertyValue&,
-                                 const std::string&) override {
-    ADD_FAILURE() << "the helper writes no right";
-    return errAuthorizationInternal;
-  }
-  std::optional<std::string> copyErrorMessageString(OSStatus) override { return std::nullopt; }
-
-  AuthorizationRef handle = reinterpret_cast<AuthorizationRef>(0x1234);
-  OSStatus createStatus = errAuthorizationSuccess;
-  OSStatus copyStatus = errAuthorizationSuccess;
-  std::vector<AuthorizationExternalForm> receivedForms;
-  std::vector<std::string> requestedRights;
-  std::vector<AuthorizationFlags> requestedFlags;
-};
 
 class HelperToolTest : public ::testing::Test {
  protected:
@@ -92,7 +27,9 @@ class HelperToolTest : public ::testing::Test {
   RecordingApp app;
   ScriptedRunner runner;
   ScriptedAuthorization authorization;
-  HelperTool tool{app, authorization, runner, "1.2.3"};
+  testing::RecordingSystemLog log;
+  SleepSetting sleep{runner, log};
+  HelperTool tool{app, authorization, sleep, "1.2.3"};
 };
 
 TEST_F(HelperToolTest, ReportsTheVersionItWasGiven) {

@@ -1,5 +1,6 @@
-// The application and the user: launching, the status menu, actions, the
-// window's controls, key-value writes and activation.
+// The application and the user: launching, the application's crash, the
+// status menu, actions, the window's controls, key-value writes and
+// activation.
 #include "app/app_delegate.h"
 #include "platform/sim/cli/commands.h"
 #include "platform/sim/cli/simulator.h"
@@ -22,6 +23,13 @@ ControlKind& outletOfKind(Simulator& simulator, const CommandArguments& argument
 void launch(Simulator& simulator, const CommandArguments& arguments) {
   arguments.expectCount(0);
   if (!simulator.mac().launch()) arguments.fail("the application is already launched");
+}
+
+void application(Simulator& simulator, const CommandArguments& arguments) {
+  arguments.expectCount(1);
+  if (arguments.keyword(0) != "crash") arguments.failUsage();
+  simulator.notice("application crashed");
+  simulator.mac().crashApplication();
 }
 
 void chooseMenuItem(Simulator& simulator, const CommandArguments& arguments) {
@@ -110,6 +118,7 @@ void activate(Simulator& simulator, const CommandArguments& arguments) {
 void registerAppCommands(CommandTable& table) {
   using enum CommandPhase;
   table.add({"launch", {"launch"}, any, launch});
+  table.add({"app", {"app crash"}, afterLaunch, application});
   table.add({"menu", {"menu <title>"}, afterLaunch, chooseMenuItem});
   table.add({"action", {"action <selector>"}, afterLaunch, sendAction});
   table.add({"click", {"click <outlet>"}, afterLaunch, click});

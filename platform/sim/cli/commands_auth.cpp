@@ -119,9 +119,8 @@ void registerAuthCommands(CommandTable& table) {
   table.add({"bless", {"bless fail|fail-with-error|ok"}, any, setBless});
 
   table.addStateKey("sleep", [](Simulator& simulator) -> std::string {
-    SimPower& power = simulator.mac().power();
-    power.poll();
-    return power.sleepDisabled() ? "disabled" : "enabled";
+    simulator.mac().lookAtMachine();
+    return simulator.mac().power().sleepDisabled() ? "disabled" : "enabled";
   });
 }
 

@@ -28,11 +28,17 @@ void printState(Simulator& simulator, const CommandArguments& arguments) {
   simulator.transcript().emit("state", line);
 }
 
+// The transcript's channels, for the last line of `help`.
+constexpr const char* kChannels =
+    "channels: stdout, syslog (the app's system log), helper-syslog (the helper's system log), log, ui, "
+    "audio, sound, auth, launchd, ipc, power, state, sim";
+
 void help(Simulator& simulator, const CommandArguments& arguments) {
   arguments.expectCount(0);
   for (const Command& command : simulator.table().commands()) {
     for (const std::string& form : command.usage) simulator.notice(escapeText(form));
   }
+  simulator.notice(kChannels);
 }
 
 }  // namespace

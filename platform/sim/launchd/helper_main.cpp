@@ -21,6 +21,7 @@
 #include "helper_tool/helper_service.h"
 #include "platform/sim/authorization/client.h"
 #include "platform/sim/authorization/socket.h"
+#include "platform/sim/processes/machine_log.h"
 #include "platform/sim/processes/process_runner.h"
 #include "platform/sim/xpc/listener.h"
 
@@ -102,7 +103,8 @@ int main(int argc, char** argv) {
   brannic::sim::SimAuthorizationClient authorization(
       brannic::sim::authorizationSocketPath(arguments->machineRoot));
   brannic::sim::SimProcessRunner processes(arguments->machineRoot);
-  brannic::serveHelper(listener, authorization, processes, arguments->version);
+  brannic::sim::SimMachineLog log(arguments->machineRoot);
+  brannic::serveHelper(listener, authorization, processes, log, arguments->version);
 
   ::signal(SIGTERM, SIG_DFL);
   runningListener.store(nullptr);

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "build_config.h"
+#include "lid_alarm/view_controller.h"
 #include "platform/sim/base/file_io.h"
 #include "platform/sim/bundle/info_plist.h"
 
@@ -63,6 +64,7 @@ SimMac::SimMac(Transcript& transcript, SimMacOptions options)
                            return launchd_.bless(label, executable, error);
                          }),
       power_(machine_.path(), &transcript),
+      machineLog_(machine_.path(), &transcript),
       notificationCenter_(runLoop_),
       screen_(notificationCenter_, &transcript),
       platform_{runLoop_,
@@ -80,12 +82,13 @@ SimMac::SimMac(Transcript& transcript, SimMacOptions options)
                 notificationCenter_} {
   appKit_.setLauncher([this] { loadMainInterface(); });
   bundle_.setEmbeddedInfoReader(readEmbeddedInfoPlist);
-  // The helper changes the sleep setting behind the simulator's back: look
-  // before each of its messages is handled, so the change shows first. The
+  // The helper changes the sleep setting and writes its log behind the
+  // simulator's back: look before each of its messages is handled, so the
+  // change shows first. The
   // look is queued on the main thread ahead of the message's own handling,
   // so the line lands in the transcript where the main thread is, never in
   // the middle of another command.
-  xpcTraffic_.setIncomingHook([this] { runLoop_.addOperationToMainQueue([this] { power_.poll(); }); });
+  xpcTraffic_.setIncomingHook([this] { runLoop_.addOperationToMainQueue([this] { lookAtMachine(); }); });
   // On the virtual clock, messages to the helper leave only while the main
   // thread waits for them, so what the helper does has a fixed place in the
   // transcript.
@@ -102,11 +105,11 @@ SimMac::SimMac(Transcript& transcript, SimMacOptions options)
 SimMac::~SimMac() {
   // Nothing the teardown does is an event of the run.
   transcript_.close();
-  // Global-queue blocks may still reach into the application; they finish
-  // before it goes.
+  // The application's process ends first, so the helper sees its
+  // connections end, and handles that, before launchd stops it.
+  if (application_) endApplicationProcess();
   runLoop_.joinGlobalWork();
   // The run loop outlives the transport it opens for waiting posts.
-  application_.reset();
   runLoop_.setExternalWorkWaitHook(nullptr);
 }
 
@@ -131,10 +134,31 @@ void SimMac::loadMainInterface() {
   delegate.applicationDidFinishLaunching();
 }
 
+void SimMac::crashApplication() {
+  endApplicationProcess();
+  // The crashed process's player goes with it.
+  releaseAlarmPlayer();
+}
+
+void SimMac::endApplicationProcess() {
+  // Global-queue blocks may still reach into the application; they finish
+  // before it goes.
+  runLoop_.joinGlobalWork();
+  xpc_.abandonAll(kSettleTimeout);
+  runLoop_.discardWork();
+  appKit_.setResponderChain(nullptr, nullptr);
+  application_.reset();
+}
+
+void SimMac::lookAtMachine() {
+  power_.poll();
+  machineLog_.poll();
+}
+
 void SimMac::settle() {
   const SimXpcTraffic::OutgoingWindow messagesGo(xpcTraffic_);
   const auto unanswered = runLoop_.settle(kSettleTimeout);
-  power_.poll();
+  lookAtMachine();
   for (const std::string& label : unanswered) {
     transcript_.emit("sim", "no answer from " + escapeText(label));
   }

@@ -12,6 +12,7 @@
 //                              the authority (see sim_authorization_system.h)
 //   usr/bin/pmset, var/db/sleep_disabled
 //                              the power tool and the sleep setting (see sim_power.h)
+//   var/log/system.log         the helper's system log (see processes/machine_log.h)
 #pragma once
 
 #include <chrono>
@@ -31,6 +32,7 @@
 #include "platform/sim/machine/console.h"
 #include "platform/sim/launchd/launchd.h"
 #include "platform/sim/devices/power.h"
+#include "platform/sim/processes/machine_log.h"
 #include "platform/sim/devices/io_registry.h"
 #include "platform/sim/run_loop/run_loop.h"
 #include "platform/sim/appkit/screen.h"
@@ -87,8 +89,21 @@ class SimMac {
   // interface (creating the delegate) and finishes launching. Returns false,
   // doing nothing, when the application was already launched.
   bool launch();
-  // The running application, or null before launch.
+  // The running application, or null before launch and after a crash.
   MainInterface* application() { return application_.get(); }
+  // The application dies at once, as a crash would: its connections close
+  // without a goodbye, its queued work and timers go without running, and
+  // its sound stops. Returns once the helper has handled the end of those
+  // connections (at most kSettleTimeout); what the helper did shows at the
+  // next look at the machine. The machine keeps running, and launch()
+  // starts the application again. REQUIRES: application() != null.
+  void crashApplication();
+
+  // Looks at what the helper changes behind the simulator's back: the sleep
+  // setting (`power:` when it changed), then the helper's new system-log
+  // entries (`helper-syslog:`). The simulator looks before each message
+  // from the helper is handled, at settle and at `state`.
+  void lookAtMachine();
 
   // Runs queued main work and waits for work outside the main thread (see
   // SimRunLoop::settle); work still pending after kSettleTimeout prints
@@ -103,6 +118,9 @@ class SimMac {
 
  private:
   void loadMainInterface();
+  // What the end of the application's process leaves behind, whether it
+  // crashed or quit (see crashApplication).
+  void endApplicationProcess();
 
   Transcript& transcript_;
   SimMacOptions options_;
@@ -122,6 +140,7 @@ class SimMac {
   SimAuthorizationSystem authorization_;
   SimServiceManagement serviceManagement_;
   SimPower power_;
+  SimMachineLogReader machineLog_;
   SimNotificationCenter notificationCenter_;
   SimScreen screen_;
   Platform platform_;

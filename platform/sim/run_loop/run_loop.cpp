@@ -149,6 +149,19 @@ void SimRunLoop::joinGlobalWork() {
   for (auto& worker : workers) worker->thread.join();
 }
 
+void SimRunLoop::discardWork() {
+  std::deque<Block> dropped;
+  {
+    std::lock_guard lock(shared_->mutex);
+    shared_->takeIncoming();
+    dropped.swap(shared_->queue);
+  }
+  // Outside the lock: what the blocks hold may post as it goes.
+  dropped.clear();
+  for (const auto& timer : timers_) timer->invalidate();
+  timers_.clear();
+}
+
 void SimRunLoop::post(Block block) {
   const bool waits = std::this_thread::get_id() == shared_->mainThread && shared_->otherThreadsFinishFirst;
   if (waits && externalWorkWaitHook_) externalWorkWaitHook_(true);

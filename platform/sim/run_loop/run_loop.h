@@ -128,6 +128,10 @@ class SimRunLoop final : public RunLoop {
   // Waits until every global-queue block has returned. REQUIRES: nothing
   // posts to the global queue meanwhile.
   void joinGlobalWork();
+  // The process whose work this is has gone: drops the queued main work
+  // (including work other threads posted) without running it, and
+  // invalidates every timer.
+  void discardWork();
 
   std::size_t queuedWorkCount() const;
   std::size_t validTimerCount() const;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <deque>
+#include <future>
 #include <map>
 #include <optional>
 
@@ -215,6 +216,22 @@ class SimXpcConnection::Core {
              std::to_string(kIncompleteFrameTimeout.count()) + " s)");
   }
 
+  // Reads and drops whatever still arrives until the other side closes.
+  void awaitPeerClosed(Clock::time_point deadline) {
+    std::uint8_t buffer[kReadChunk];
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      if (left.count() <= 0) return;
+      pollfd polled{socket_.get(), POLLIN, 0};
+      const int ready = ::poll(&polled, 1, static_cast<int>(left.count()));
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready <= 0) return;
+      const ssize_t received = ::recv(socket_.get(), buffer, sizeof buffer, MSG_DONTWAIT);
+      if (received == 0 || (received < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK))
+        return;
+    }
+  }
+
   void queueMessage(std::uint64_t replyId, Outgoing message) {
     if (invalidatedOnQueue_) return fail(message, sendAfterEndError());
     const std::size_t payloadSize = message.frame.size() - wire::kHeaderSize;
@@ -405,14 +422,7 @@ class SimXpcConnection::Core {
   // error handlers, in the order sent, then the invalidation handler runs.
   void end(Ending ending, const std::string& reason) {
     if (invalidatedOnQueue_) return;
-    invalidatedOnQueue_ = true;
-    ending_ = ending;
-    endReason_ = reason;
-    invalidated_.store(true);
-    if (socket_.valid()) ::shutdown(socket_.get(), SHUT_RDWR);
-    socket_.reset();
-    out_.clear();
-    outSent_ = 0;
+    markInvalidated(ending, reason);
 
     const PlatformError error =
         ending == Ending::broken ? interruptedError(description_, reason) : sendAfterEndError();
@@ -423,21 +433,63 @@ class SimXpcConnection::Core {
     for (auto& [id, message] : pending) fail(message, error);
     for (auto& message : unanswered) fail(message, error);
 
-    std::function<void()> handler;
+    Leftovers leftovers = takeLeftovers();
+    if (leftovers.invalidationHandler) leftovers.invalidationHandler();
+    finishEnding(std::move(leftovers));
+  }
+
+  // What an ending lets go of, taken at once so that nothing set later runs.
+  struct Leftovers {
+    std::function<void()> invalidationHandler;
     std::function<void()> endedHook;
     std::shared_ptr<XpcExportedObject> exported;
-    {
-      std::lock_guard lock(mutex_);
-      handler = std::exchange(invalidationHandler_, nullptr);
-      endedHook = std::exchange(endedHook_, nullptr);
-      exported = std::exchange(exported_, nullptr);
-    }
-    if (handler) handler();
-    handler = nullptr;
-    exported.reset();  // may hold proxies of this connection
+  };
+
+  void markInvalidated(Ending ending, const std::string& reason) {
+    invalidatedOnQueue_ = true;
+    ending_ = ending;
+    endReason_ = reason;
+    invalidated_.store(true);
+    out_.clear();
+    outSent_ = 0;
+  }
+
+  Leftovers takeLeftovers() {
+    std::lock_guard lock(mutex_);
+    return {std::exchange(invalidationHandler_, nullptr), std::exchange(endedHook_, nullptr),
+            std::exchange(exported_, nullptr)};
+  }
+
+  // The socket closes last, so the other side sees this end close only once
+  // the handlers have done their part: whoever ends the other side's process
+  // can wait for that.
+  void finishEnding(Leftovers leftovers) {
+    leftovers.invalidationHandler = nullptr;
+    leftovers.exported.reset();  // may hold proxies of this connection
+    if (socket_.valid()) ::shutdown(socket_.get(), SHUT_RDWR);
+    socket_.reset();
     connectionTicket_.end();
     ended_.store(true);
-    if (endedHook) endedHook();
+    if (leftovers.endedHook) leftovers.endedHook();
+  }
+
+ public:
+  // The process this end belongs to is gone (crashed or exited): the socket
+  // closes as the system closes a dead process's sockets, without a
+  // goodbye, and nothing of this side runs any more: no error handler,
+  // reply block, invalidation handler or exported object. Returns once the
+  // other side has closed its end too, or at `deadline`.
+  void abandon(Clock::time_point deadline) {
+    if (invalidatedOnQueue_) return;
+    markInvalidated(Ending::local, "");
+    Leftovers leftovers = takeLeftovers();
+    pending_.clear();
+    unanswered_.clear();
+    if (socket_.valid()) {
+      ::shutdown(socket_.get(), SHUT_WR);
+      awaitPeerClosed(deadline);
+    }
+    finishEnding(std::move(leftovers));
   }
 
  public:
@@ -559,6 +611,17 @@ void SimXpcConnection::invalidate() {
   // Queued first: a queue started here must not read from the socket.
   core_->invalidate();
   startQueue();
+}
+
+void SimXpcConnection::abandon(std::chrono::steady_clock::time_point deadline) {
+  auto done = std::make_shared<std::promise<void>>();
+  std::future<void> abandoned = done->get_future();
+  core_->post([core = core_.get(), deadline, done] {
+    core->abandon(deadline);
+    done->set_value();
+  });
+  startQueue();
+  abandoned.wait();
 }
 
 std::shared_ptr<XpcRemoteProxy> SimXpcConnection::remoteObjectProxyWithErrorHandler(ErrorHandler handler) {

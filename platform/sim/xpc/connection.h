@@ -19,8 +19,12 @@
 //
 // A remote proxy keeps its connection alive, as the platform's do.
 // Destroying the last reference invalidates the connection first.
+//
+// The socket closes only after the invalidation handler has returned, so the
+// other side sees a connection close once this side has handled its end.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -59,6 +63,14 @@ class SimXpcConnection final : public XpcConnection, public std::enable_shared_f
   void invalidate() override;
   std::shared_ptr<XpcRemoteProxy> remoteObjectProxyWithErrorHandler(
       std::function<void(const PlatformError&)> handler) override;
+
+  // The process this end belongs to is gone: the connection closes without
+  // a goodbye and without running anything of this side (no handler, reply
+  // block or exported object). Waits until the other side has closed its
+  // end as well, which it does only after its own invalidation handler has
+  // returned, or until `deadline`. Does nothing to a connection that has
+  // already been invalidated.
+  void abandon(std::chrono::steady_clock::time_point deadline);
 
   bool conformsToProtocol(const std::string& protocolName) const;
   // True once the connection has been invalidated, by either side; its

@@ -4,11 +4,18 @@
 // at lookup.
 #pragma once
 
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <vector>
+
 #include "platform/sim/xpc/service_lookup.h"
 #include "platform/sim/xpc/traffic.h"
 #include "platform/xpc.h"
 
 namespace brannic::sim {
+
+class SimXpcConnection;
 
 class SimXpcConnections final : public XpcConnections {
  public:
@@ -19,9 +26,18 @@ class SimXpcConnections final : public XpcConnections {
   std::shared_ptr<XpcConnection> connectionWithMachServiceName(const std::string& name,
                                                                std::uint64_t options) override;
 
+  // The application's process has ended (it crashed, or quit): every
+  // connection it made that is still open closes without a goodbye, and
+  // nothing of the application runs on them any more. Returns once the
+  // services have closed their ends, which they do after handling the
+  // connection's end, each wait ending at most `timeout` from now.
+  void abandonAll(std::chrono::milliseconds timeout);
+
  private:
   SimXpcServiceLookup& systemDomain_;
   SimXpcTraffic* traffic_;
+  std::mutex mutex_;
+  std::vector<std::weak_ptr<SimXpcConnection>> made_;
 };
 
 }  // namespace brannic::sim

@@ -103,7 +103,13 @@ void SimXpcListener::resume() {
 }
 
 void SimXpcListener::endAll() {
-  for (const auto& connection : connections_) connection->invalidate();
+  // As the process exits: its connections close, but it runs no more
+  // handlers (a connection whose client had already gone may still be
+  // running its own).
+  for (const auto& connection : connections_) {
+    connection->setInvalidationHandler({});
+    connection->invalidate();
+  }
   for (reapEnded(); !connections_.empty(); reapEnded()) {
     pollfd woken{wake_->readFd(), POLLIN, 0};
     if (::poll(&woken, 1, -1) > 0) wake_->drain();

@@ -51,7 +51,8 @@ class SimXpcListener final : public XpcListener {
   void setShouldAcceptNewConnection(std::function<bool(std::shared_ptr<XpcConnection>)> decide) override;
   // Serves on the calling thread until stop() or the idle limit; before it
   // returns, every connection is invalidated and has finished what it was
-  // doing, so nothing it used is touched afterwards.
+  // doing, so nothing it used is touched afterwards. Those invalidations run
+  // no invalidation handler, as a process that exits runs none.
   void resume() override;
   // Makes resume() return. Safe from any thread and from a signal handler.
   void stop() {

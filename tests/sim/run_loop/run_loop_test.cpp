@@ -157,6 +157,19 @@ TEST_F(RunLoopTest, ExternalWorkEndsWhenItsTokenGoesOrMovesOn) {
   EXPECT_EQ(loop.settle(10ms), (std::vector<std::string>{"replacement"}));
 }
 
+TEST_F(RunLoopTest, DiscardedWorkAndTimersNeverRun) {
+  auto timer = loop.scheduleRepeatingTimer(0.5, [this](Timer&) { events.push_back("fired"); });
+  loop.addOperationToMainQueue(record("queued"));
+  loop.discardWork();
+  EXPECT_FALSE(timer->isValid());
+  EXPECT_EQ(loop.queuedWorkCount(), 0u);
+  loop.advance(1);
+  EXPECT_TRUE(events.empty());
+  loop.addOperationToMainQueue(record("posted later"));
+  loop.runUntilIdle();
+  EXPECT_EQ(events, std::vector<std::string>{"posted later"});
+}
+
 TEST(RunLoopLifetimeTest, ExternalWorkMayEndAfterTheLoopIsGone) {
   ExternalWork work;
   {

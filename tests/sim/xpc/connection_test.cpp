@@ -456,6 +456,52 @@ TEST_F(IpcTransport, AMessageTooLargeToSendDropsTheConnection) {
   EXPECT_EQ(texts[1], "invalidated");
 }
 
+// The service's connections record their end (after a pause, so that a
+// caller that does not wait for it would miss it).
+std::function<bool(std::shared_ptr<XpcConnection>)> recordingEnds(Deliveries& calls) {
+  return [&calls](std::shared_ptr<XpcConnection> connection) {
+    connection->setExportedInterface(echoInterface());
+    connection->setExportedObject(std::make_shared<EchoObject>(calls));
+    connection->setInvalidationHandler([&calls] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      calls.add("ended");
+    });
+    connection->resume();
+    return true;
+  };
+}
+
+TEST_F(IpcTransport, AnAbandonedConnectionReturnsOnceTheServiceHasHandledItsEnd) {
+  startServer(recordingEnds(serverCalls));
+  SimXpcConnections connections(lookup, nullptr);
+  auto connection = connections.connectionWithMachServiceName(kService, NSXPCConnectionPrivileged);
+  connection->setRemoteObjectInterface(echoInterface());
+  connection->setInvalidationHandler(client.invalidationRecorder());
+  connection->resume();
+  auto proxy = connection->remoteObjectProxyWithErrorHandler(client.errorRecorder());
+  proxy->send("echo:reply:", {std::string("hello")}, client.replyRecorder());
+  ASSERT_EQ(client.texts(1), std::vector<std::string>{"reply \"hello\""});
+  proxy->send("wait:reply:", {std::int64_t{100}}, client.replyRecorder());
+  serverCalls.waitFor(2);
+
+  connections.abandonAll(std::chrono::seconds(5));
+  EXPECT_EQ(serverCalls.size(), 3u);
+  EXPECT_EQ(serverCalls.texts(3).back(), "ended");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(client.size(), 1u) << "no reply, error or invalidation handler runs on an abandoned end";
+  EXPECT_TRUE(std::static_pointer_cast<SimXpcConnection>(connection)->hasEnded());
+}
+
+TEST_F(IpcTransport, AStoppingListenerRunsNoInvalidationHandler) {
+  startServer(recordingEnds(serverCalls));
+  auto connection = connect();
+  send(connection, "echo:reply:", {std::string("hello")});
+  ASSERT_EQ(client.texts(1), std::vector<std::string>{"reply \"hello\""});
+  stopServer();
+  EXPECT_EQ(client.texts(2).back(), "invalidated");
+  EXPECT_EQ(serverCalls.texts(1), std::vector<std::string>{"call echo:reply:"});
+}
+
 TEST(IpcEntitlement, OnlyTheSocketOwnersOwnClientsMayConnect) {
   const ServiceSocketFile good{true, 0600, 0};
   const struct {
