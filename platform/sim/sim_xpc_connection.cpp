@@ -562,6 +562,7 @@ void SimXpcConnection::invalidate() {
 }
 
 std::shared_ptr<XpcRemoteProxy> SimXpcConnection::remoteObjectProxyWithErrorHandler(ErrorHandler handler) {
+  if (proxiesWithheld_ && *proxiesWithheld_) return nullptr;
   return std::make_shared<SimXpcRemoteProxy>(shared_from_this(), std::move(handler));
 }
 

@@ -7,7 +7,9 @@ namespace brannic::sim {
 std::shared_ptr<XpcConnection> SimXpcConnections::connectionWithMachServiceName(const std::string& name,
                                                                                 std::uint64_t options) {
   SimXpcServiceLookup* domain = (options & NSXPCConnectionPrivileged) != 0 ? &systemDomain_ : nullptr;
-  return SimXpcConnection::toService(name, domain, traffic_);
+  auto connection = SimXpcConnection::toService(name, domain, traffic_);
+  connection->setProxiesWithheld(proxiesWithheld_);
+  return connection;
 }
 
 }  // namespace brannic::sim

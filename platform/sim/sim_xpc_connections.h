@@ -4,6 +4,9 @@
 // at lookup.
 #pragma once
 
+#include <atomic>
+#include <memory>
+
 #include "platform/sim/sim_xpc_service_lookup.h"
 #include "platform/sim/sim_xpc_traffic.h"
 #include "platform/xpc.h"
@@ -19,9 +22,14 @@ class SimXpcConnections final : public XpcConnections {
   std::shared_ptr<XpcConnection> connectionWithMachServiceName(const std::string& name,
                                                                std::uint64_t options) override;
 
+  // Whether the connections made here, earlier ones included, yield a
+  // remote proxy (they do until told otherwise). Any thread.
+  void setYieldsProxies(bool yields) { proxiesWithheld_->store(!yields); }
+
  private:
   SimXpcServiceLookup& systemDomain_;
   SimXpcTraffic* traffic_;
+  std::shared_ptr<std::atomic<bool>> proxiesWithheld_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 }  // namespace brannic::sim
