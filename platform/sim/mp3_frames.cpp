@@ -16,7 +16,8 @@ std::uint8_t byteAt(std::string_view bytes, std::size_t index) {
 
 // Layer III bit rates in kbit/s by bit-rate index; index 0 is free format,
 // 15 is reserved.
-constexpr std::array<int, 15> kMpeg1BitRates{0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+constexpr std::array<int, 15> kMpeg1BitRates{0,   32,  40,  48,  56,  64,  80, 96,
+                                              112, 128, 160, 192, 224, 256, 320};
 constexpr std::array<int, 15> kMpeg2BitRates{0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
 // Sampling rates in Hz by sampling-rate index (3 is reserved).
 constexpr std::array<int, 3> kMpeg1SampleRates{44100, 48000, 32000};

@@ -18,7 +18,8 @@ std::string shellQuoted(const std::string& text) {
 
 // The setting is replaced by a rename, so a reader never sees half a write.
 // The journal line is one small appending write, whole or not there at all.
-std::string powerToolScript(const std::filesystem::path& settingPath, const std::filesystem::path& journalPath) {
+std::string powerToolScript(const std::filesystem::path& settingPath,
+                            const std::filesystem::path& journalPath) {
   return "#!/bin/sh\n"
          "# The simulated machine's power tool: only `-a disablesleep 0|1`.\n"
          "setting=" +

@@ -95,7 +95,11 @@ class SimRunLoop::SimTimer final : public Timer {
   enum class Repeats { yes, no };
   SimTimer(Nanoseconds interval, Nanoseconds start, std::uint64_t sequence, std::function<void(Timer&)> block,
            Repeats repeats = Repeats::yes)
-      : interval_(interval), start_(start), sequence_(sequence), block_(std::move(block)), repeats_(repeats) {}
+      : interval_(interval),
+        start_(start),
+        sequence_(sequence),
+        block_(std::move(block)),
+        repeats_(repeats) {}
 
   void invalidate() override {
     valid_ = false;
@@ -223,8 +227,9 @@ std::shared_ptr<Timer> SimRunLoop::scheduleRepeatingTimer(double interval,
 std::shared_ptr<Timer> SimRunLoop::scheduleOnce(double seconds, Block block) {
   if (!(seconds > 0)) seconds = 0;  // also catches NaN
   if (seconds > kLongestTimerInterval) seconds = kLongestTimerInterval;
+  auto once = [block = std::move(block)](Timer&) { block(); };
   auto timer = std::make_shared<SimTimer>(toNanoseconds(seconds), nowNanoseconds(), nextTimerSequence_++,
-                                          [block = std::move(block)](Timer&) { block(); }, SimTimer::Repeats::no);
+                                          std::move(once), SimTimer::Repeats::no);
   timers_.push_back(timer);
   return timer;
 }

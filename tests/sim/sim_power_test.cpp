@@ -138,7 +138,8 @@ TEST_F(SimPowerTest, JournalLinesThatAreNotValuesOrNotEndedArePassedOver) {
   power.poll();
   pmset({"-a", "disablesleep", "1"});
   power.poll();
-  EXPECT_THAT(recorded.take(), ElementsAre("power: sleep disabled", "power: sleep enabled", "power: sleep disabled"))
+  EXPECT_THAT(recorded.take(),
+              ElementsAre("power: sleep disabled", "power: sleep enabled", "power: sleep disabled"))
       << "a journal made anew is read from its start";
 }
 
