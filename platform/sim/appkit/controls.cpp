@@ -31,7 +31,10 @@ void SimControlState::bind(std::string_view binding, KeyValueCoding& object, con
   }
   // The window outlives the delegate (the interface file destroys the
   // delegate first), so the observer may hold this control.
-  object.addObserverForKey(keyPath, [this](const KeyValue& value) { setEnabled(boundValueIsTrue(value)); });
+  const std::uint64_t generation = ++enabledBindings_;
+  object.addObserverForKey(keyPath, [this, generation](const KeyValue& value) {
+    if (generation == enabledBindings_) setEnabled(boundValueIsTrue(value));
+  });
   setEnabled(boundValueIsTrue(object.valueForKey(keyPath)));
 }
 

@@ -4,6 +4,7 @@
 // value does not change; the user's own changes print nothing.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -27,8 +28,9 @@ class SimControlState {
   // Prints `ui: <outlet> enabled|disabled`.
   void setEnabled(bool enabled);
   // Only the enabled binding exists. It takes the bound value at once and
-  // then follows every key-value write of the key. Anything else is
-  // reported on the `sim` channel and not bound.
+  // then follows every key-value write of the key; binding it again
+  // replaces the earlier binding. Anything else is reported on the `sim`
+  // channel and not bound.
   void bind(std::string_view binding, KeyValueCoding& object, const std::string& keyPath);
   Transcript& transcript() { return transcript_; }
 
@@ -36,6 +38,9 @@ class SimControlState {
   Transcript& transcript_;
   std::string outlet_;
   bool enabled_ = true;
+  // Counts the enabled bindings made: only the observer of the latest one
+  // acts (key-value observers cannot be removed).
+  std::uint64_t enabledBindings_ = 0;
 };
 
 // A push button or a check box.

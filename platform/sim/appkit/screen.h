@@ -45,15 +45,16 @@ enum class LockLibrary { present, absent, noEntry };
 
 // The screen. Locking it, by the application or the owner, posts
 // "com.apple.screenIsLocked"; the owner unlocking it posts
-// "com.apple.screenIsUnlocked".
+// "com.apple.screenIsUnlocked". As on the platform, only a change posts:
+// locking a locked screen or unlocking an unlocked one posts nothing.
 class SimScreen final : public DynamicLoader {
  public:
   SimScreen(DistributedNotificationCenter& center, Transcript* transcript)
       : center_(center), transcript_(transcript) {}
 
-  // The owner's side.
-  void ownerLocks();
-  void ownerUnlocks();
+  // The owner's side. Each returns whether the screen changed.
+  bool ownerLocks();
+  bool ownerUnlocks();
   void setLockLibrary(LockLibrary library) { library_ = library; }
   bool isLocked() const { return locked_; }
 

@@ -2,6 +2,7 @@
 // I/O registry), the default output device and the alarm sound resource.
 // Setting them prints nothing; `state` shows them.
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
@@ -17,6 +18,11 @@ namespace {
 constexpr const char* kSoundResource = "Final.mp3";
 // What an unreadable sound resource holds instead of audio.
 constexpr std::string_view kNotAudio = "This file is not an MP3 file.\n";
+// What an unplayable one holds: the header of the bundled sound's first
+// frame (MPEG-2 Layer III, 32 kbit/s, 22.05 kHz, mono: 104 bytes) and the
+// first bytes of that frame, cut off. It opens as an MP3 and has no whole
+// frame to play.
+constexpr std::string_view kCutOffFrame{"\xFF\xF3\x40\xC4\x00\x00\x00\x00\x00\x00\x00\x00", 12};
 
 void setLid(Simulator& simulator, const CommandArguments& arguments) {
   SimIoRegistry& registry = simulator.mac().registry();
@@ -62,9 +68,12 @@ void setAudio(Simulator& simulator, const CommandArguments& arguments) {
   } else if (what == "device") {
     audio.setDeviceId(deviceId(arguments, 1));
   } else if (what == "volume") {
-    // Stored as given, even outside 0...1, as long as a Float32 holds it.
+    // Stored as given, even outside 0...1, as long as a Float32 holds it;
+    // `nan` stores a value that is not a number, as a device may answer.
     constexpr double kLargest = std::numeric_limits<float>::max();
-    audio.setStoredVolume(static_cast<float>(arguments.number(1, -kLargest, kLargest)));
+    const bool notANumber = !arguments.words()[1].quoted && arguments.words()[1].text == "nan";
+    audio.setStoredVolume(notANumber ? std::numeric_limits<float>::quiet_NaN()
+                                     : static_cast<float>(arguments.number(1, -kLargest, kLargest)));
   } else if (what == "muted") {
     audio.setStoredMute(arguments.choice<std::uint32_t>(1, {{"yes", 1}, {"no", 0}}));
   } else if (what == "volume-property") {
@@ -83,9 +92,11 @@ void writeResource(const std::string& path, std::string_view bytes) {
 void setSoundResource(Simulator& simulator, const CommandArguments& arguments) {
   arguments.expectCount(2);
   if (arguments.keyword(0) != "resource") arguments.failUsage();
-  enum class Resource { present, missing, invalid };
-  const Resource resource = arguments.choice<Resource>(
-      1, {{"present", Resource::present}, {"missing", Resource::missing}, {"invalid", Resource::invalid}});
+  enum class Resource { present, missing, invalid, unplayable };
+  const Resource resource = arguments.choice<Resource>(1, {{"present", Resource::present},
+                                                           {"missing", Resource::missing},
+                                                           {"invalid", Resource::invalid},
+                                                           {"unplayable", Resource::unplayable}});
   SimMac& mac = simulator.mac();
   const std::string path = mac.bundle().resourcesPath() + "/" + kSoundResource;
   switch (resource) {
@@ -104,10 +115,14 @@ void setSoundResource(Simulator& simulator, const CommandArguments& arguments) {
     case Resource::invalid:
       writeResource(path, kNotAudio);
       return;
+    case Resource::unplayable:
+      writeResource(path, kCutOffFrame);
+      return;
   }
 }
 
 std::string formatVolume(float volume) {
+  if (std::isnan(volume)) return "nan";  // whatever its sign bit
   char text[64];
   std::snprintf(text, sizeof text, "%.2f", static_cast<double>(volume));
   return text;
@@ -120,10 +135,12 @@ void registerDeviceCommands(CommandTable& table) {
   table.add({"lid", {"lid open|closed|none", "lid raw \"<text>\""}, any, setLid});
   table.add({"audio",
              {"audio default present|absent|failing", "audio device <id>|none", "audio volume <v>",
-              "audio muted yes|no", "audio volume-property|mute-property present|absent|readonly|failing"},
+              "audio muted yes|no", "audio volume-property|mute-property present|absent|readonly|failing",
+              "audio volume nan"},
              any,
              setAudio});
-  table.add({"sound", {"sound resource present|missing|invalid"}, any, setSoundResource});
+  table.add({"sound", {"sound resource present|missing|invalid", "sound resource unplayable"}, any,
+             setSoundResource});
 
   table.addStateKey("lid", [](Simulator& simulator) { return simulator.mac().registry().lidDescription(); });
   table.addStateKey("volume", [](Simulator& simulator) {

@@ -1,6 +1,7 @@
 // The privileged helper on the simulated machine: what the system domain
-// holds before launch, the running helper's death, and the short version
-// in the application bundle's copy of the helper. Setting them up prints
+// holds before launch, the running helper's death, whether the app's
+// connections to it yield a proxy, and the short version in the
+// application bundle's copy of the helper. Setting them up prints
 // nothing; `state` shows whether the helper runs.
 #include <string>
 
@@ -41,6 +42,9 @@ void setHelper(Simulator& simulator, const CommandArguments& arguments) {
   } else if (what == "kill") {
     arguments.expectCount(1);
     if (!launchd.kill(helperLabel())) simulator.notice("the helper is not running");
+  } else if (what == "proxy") {
+    arguments.expectCount(2);
+    simulator.mac().xpc().setYieldsProxies(arguments.choice<bool>(1, {{"none", false}, {"ok", true}}));
   } else {
     arguments.failUsage();
   }
@@ -73,7 +77,9 @@ std::string helperState(Simulator& simulator) {
 
 void registerHelperCommands(CommandTable& table) {
   using enum CommandPhase;
-  table.add({"helper", {"helper absent", "helper installed <version>", "helper kill"}, any, setHelper});
+  table.add({"helper", {"helper absent", "helper installed <version>", "helper kill", "helper proxy none|ok"},
+             any,
+             setHelper});
   table.add({"bundle", {"bundle helper-version <version>|none"}, any, setBundle});
   table.addStateKey("helper", helperState);
 }

@@ -17,9 +17,9 @@ void screen(Simulator& simulator, const CommandArguments& arguments) {
   }
   arguments.expectCount(1);
   if (arguments.choice<bool>(0, {{"lock", true}, {"unlock", false}})) {
-    screen.ownerLocks();
+    if (!screen.ownerLocks()) simulator.notice("the screen is already locked");
   } else {
-    screen.ownerUnlocks();
+    if (!screen.ownerUnlocks()) simulator.notice("the screen is already unlocked");
   }
 }
 

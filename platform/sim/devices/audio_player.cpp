@@ -1,22 +1,18 @@
 #include "platform/sim/devices/audio_player.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <system_error>
 #include <utility>
 
+#include "platform/sim/devices/mp3_frames.h"
+
 namespace brannic::sim {
 namespace {
-
-constexpr std::size_t kId3HeaderSize = 10;
-constexpr std::size_t kFrameHeaderSize = 4;
-
-std::uint8_t byteAt(std::string_view bytes, std::size_t index) {
-  return static_cast<std::uint8_t>(bytes[index]);
-}
 
 std::string fileName(const std::string& path) {
   const auto slash = path.find_last_of('/');
@@ -25,92 +21,68 @@ std::string fileName(const std::string& path) {
 
 class SimAudioPlayer final : public AudioPlayer {
  public:
-  SimAudioPlayer(std::shared_ptr<SoundState> state, std::string name)
-      : state_(std::move(state)), name_(std::move(name)) {}
+  // `duration`: how long the sound plays, or nullopt for a file with
+  // nothing to play.
+  SimAudioPlayer(std::shared_ptr<SoundState> state, std::string name, std::optional<double> duration)
+      : state_(std::move(state)), name_(std::move(name)), duration_(duration) {}
   SimAudioPlayer(const SimAudioPlayer&) = delete;
   SimAudioPlayer& operator=(const SimAudioPlayer&) = delete;
 
   ~SimAudioPlayer() override {
+    if (end_) end_->invalidate();
     std::lock_guard lock(state_->mutex);
-    if (!started_) return;
+    if (!playing_) return;
     --state_->playing;
     if (state_->transcript != nullptr) state_->transcript->emit("sound", "stop");
   }
 
   bool play() override {
-    std::lock_guard lock(state_->mutex);
-    // Playing an already playing player goes on with the sound.
-    if (started_) return true;
-    started_ = true;
-    ++state_->playing;
-    if (state_->transcript != nullptr) state_->transcript->emit("sound", "play " + escapeText(name_));
+    SimRunLoop* runLoop = nullptr;
+    {
+      std::lock_guard lock(state_->mutex);
+      // Playing an already playing player goes on with the sound; one whose
+      // sound has ended starts it again from the beginning.
+      if (playing_) return true;
+      if (!duration_) return false;
+      playing_ = true;
+      ++state_->playing;
+      if (state_->transcript != nullptr) state_->transcript->emit("sound", "play " + escapeText(name_));
+      runLoop = state_->runLoop;
+    }
+    // The player invalidates the end when it goes, so the block never runs
+    // after it; both happen on the main thread.
+    if (runLoop != nullptr) end_ = runLoop->scheduleOnce(*duration_, [this] { soundEnded(); });
     return true;
   }
 
  private:
+  void soundEnded() {
+    std::lock_guard lock(state_->mutex);
+    if (!playing_) return;
+    playing_ = false;
+    --state_->playing;
+    if (state_->transcript != nullptr) state_->transcript->emit("sound", "end " + escapeText(name_));
+  }
+
   std::shared_ptr<SoundState> state_;
   std::string name_;
-  bool started_ = false;
+  std::optional<double> duration_;
+  bool playing_ = false;
+  std::shared_ptr<Timer> end_;
 };
-
-// Reads `count` bytes at `offset`; fewer when the file ends first.
-std::string readAt(std::ifstream& file, std::size_t offset, std::size_t count) {
-  std::string bytes(count, '\0');
-  file.clear();
-  file.seekg(static_cast<std::streamoff>(offset));
-  file.read(bytes.data(), static_cast<std::streamsize>(count));
-  bytes.resize(file ? count : static_cast<std::size_t>(file.gcount()));
-  return bytes;
-}
 
 }  // namespace
 
-std::optional<std::size_t> id3TagLength(std::string_view header) {
-  if (header.size() < kId3HeaderSize || header.substr(0, 3) != "ID3") return std::nullopt;
-  const std::uint8_t major = byteAt(header, 3);
-  const std::uint8_t revision = byteAt(header, 4);
-  const std::uint8_t flags = byteAt(header, 5);
-  if (major < 2 || major > 4 || revision == 0xFF) return std::nullopt;
-  std::size_t size = 0;
-  for (std::size_t i = 6; i < kId3HeaderSize; ++i) {
-    const std::uint8_t b = byteAt(header, i);
-    if (b & 0x80) return std::nullopt;  // the size is "synchsafe": 7 bits a byte
-    size = (size << 7) | b;
-  }
-  const bool hasFooter = major == 4 && (flags & 0x10) != 0;
-  return kId3HeaderSize + size + (hasFooter ? kId3HeaderSize : 0);
-}
-
-bool isMp3FrameHeader(std::string_view bytes) {
-  if (bytes.size() < kFrameHeaderSize) return false;
-  const std::uint8_t b0 = byteAt(bytes, 0);
-  const std::uint8_t b1 = byteAt(bytes, 1);
-  const std::uint8_t b2 = byteAt(bytes, 2);
-  const std::uint8_t b3 = byteAt(bytes, 3);
-  if (b0 != 0xFF || (b1 & 0xE0) != 0xE0) return false;  // frame sync
-  if (((b1 >> 3) & 0x3) == 0x1) return false;            // reserved version
-  if (((b1 >> 1) & 0x3) != 0x1) return false;            // Layer III
-  if ((b2 >> 4) == 0xF) return false;                     // bad bit rate
-  if (((b2 >> 2) & 0x3) == 0x3) return false;            // reserved sampling rate
-  if ((b3 & 0x3) == 0x2) return false;                    // reserved emphasis
-  return true;
-}
-
-bool looksLikeMp3(std::string_view bytes) {
-  if (const auto tagLength = id3TagLength(bytes)) {
-    return bytes.size() > *tagLength && isMp3FrameHeader(bytes.substr(*tagLength));
-  }
-  return isMp3FrameHeader(bytes);
-}
-
-SimAudioPlayerFactory::SimAudioPlayerFactory(Transcript* transcript)
+SimAudioPlayerFactory::SimAudioPlayerFactory(Transcript* transcript, SimRunLoop* runLoop)
     : state_(std::make_shared<SoundState>()) {
   state_->transcript = transcript;
+  state_->runLoop = runLoop;
 }
 
 SimAudioPlayerFactory::~SimAudioPlayerFactory() {
   std::lock_guard lock(state_->mutex);
   state_->transcript = nullptr;
+  state_->runLoop = nullptr;
 }
 
 std::unique_ptr<AudioPlayer> SimAudioPlayerFactory::playerWithContentsOfURL(const std::string& url,
@@ -126,16 +98,12 @@ std::unique_ptr<AudioPlayer> SimAudioPlayerFactory::playerWithContentsOfURL(cons
   if (!std::filesystem::is_regular_file(status)) return fail("cannot open " + name + ": not a regular file");
   std::ifstream file(url, std::ios::binary);
   if (!file) return fail("cannot open " + name + ": " + std::strerror(errno));
-  // Only the head of the file is read: the tag's header, then the four
-  // bytes after the tag, which a tag may push far into the file.
-  const std::string header = readAt(file, 0, kId3HeaderSize);
+  // The whole file is read, as the platform's player does: its length is
+  // that of its frames.
+  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   if (file.bad()) return fail("cannot read " + name);
-  std::string head = header;
-  if (const auto tagLength = id3TagLength(header)) {
-    head = readAt(file, *tagLength, kFrameHeaderSize);
-  }
-  if (!isMp3FrameHeader(head)) return fail(name + " is not an MP3 file");
-  return std::make_unique<SimAudioPlayer>(state_, name);
+  if (!looksLikeMp3(bytes)) return fail(name + " is not an MP3 file");
+  return std::make_unique<SimAudioPlayer>(state_, name, mp3Duration(bytes));
 }
 
 bool SimAudioPlayerFactory::isPlaying() const {

@@ -20,18 +20,24 @@ std::string shellQuoted(const std::string& text) {
 }
 
 // The setting is replaced by a rename, so a reader never sees half a write.
-std::string powerToolScript(const std::filesystem::path& settingPath) {
+// The journal line is one small appending write, whole or not there at all.
+std::string powerToolScript(const std::filesystem::path& settingPath,
+                            const std::filesystem::path& journalPath) {
   return "#!/bin/sh\n"
          "# The simulated machine's power tool: only `-a disablesleep 0|1`.\n"
          "setting=" +
          shellQuoted(settingPath.string()) +
+         "\n"
+         "journal=" +
+         shellQuoted(journalPath.string()) +
          "\n"
          "if [ \"$#\" -ne 3 ] || [ \"$1\" != \"-a\" ] || [ \"$2\" != \"disablesleep\" ] ||\n"
          "   { [ \"$3\" != \"0\" ] && [ \"$3\" != \"1\" ]; }; then\n"
          "  echo \"usage: pmset -a disablesleep 0|1\" >&2\n"
          "  exit 1\n"
          "fi\n"
-         "printf '%s\\n' \"$3\" > \"$setting.new\" && mv -f \"$setting.new\" \"$setting\" || exit 1\n";
+         "printf '%s\\n' \"$3\" > \"$setting.new\" && mv -f \"$setting.new\" \"$setting\" || exit 1\n"
+         "printf '%s\\n' \"$3\" >> \"$journal\" || exit 1\n";
 }
 
 std::optional<bool> readSetting(const std::filesystem::path& path) {
@@ -61,13 +67,18 @@ std::filesystem::path powerToolPath(const std::filesystem::path& machineRoot) {
   return machineRoot / "usr" / "bin" / "pmset";
 }
 
+std::filesystem::path sleepJournalPath(const std::filesystem::path& machineRoot) {
+  return machineRoot / "var" / "db" / "sleep_disabled.journal";
+}
+
 SimPower::SimPower(const std::filesystem::path& machineRoot, Transcript* transcript)
-    : settingPath_(sleepSettingPath(machineRoot)), transcript_(transcript) {
+    : settingPath_(sleepSettingPath(machineRoot)), journalPath_(sleepJournalPath(machineRoot)),
+      transcript_(transcript) {
   const auto tool = powerToolPath(machineRoot);
   std::error_code error;
   std::filesystem::create_directories(tool.parent_path(), error);
   std::filesystem::create_directories(settingPath_.parent_path(), error);
-  writeFile(tool, powerToolScript(settingPath_));
+  writeFile(tool, powerToolScript(settingPath_, journalPath_));
   std::filesystem::permissions(tool, std::filesystem::perms(0755), error);
   if (error) throw std::runtime_error("cannot make " + tool.string() + " executable: " + error.message());
   if (const auto setting = readSetting(settingPath_)) {
@@ -75,14 +86,29 @@ SimPower::SimPower(const std::filesystem::path& machineRoot, Transcript* transcr
   } else {
     writeFile(settingPath_, "0\n");
   }
+  // What a kept machine's journal holds happened in earlier runs.
+  writeFile(journalPath_, "");
 }
 
 void SimPower::poll() {
-  const auto setting = readSetting(settingPath_);
   std::lock_guard lock(mutex_);
-  if (!setting || *setting == sleepDisabled_) return;
-  sleepDisabled_ = *setting;
-  if (transcript_) transcript_->emit("power", sleepDisabled_ ? "sleep disabled" : "sleep enabled");
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(journalPath_, error);
+  if (error) return;
+  if (size < journalRead_) journalRead_ = 0;  // a new journal in place of the old one
+  std::ifstream journal(journalPath_, std::ios::binary);
+  if (!journal) return;
+  journal.seekg(static_cast<std::streamoff>(journalRead_));
+  std::string line;
+  // Only whole lines: the tool may be writing the next one now.
+  while (std::getline(journal, line) && !journal.eof()) {
+    journalRead_ += line.size() + 1;
+    if (line != "0" && line != "1") continue;
+    const bool disabled = line == "1";
+    if (disabled == sleepDisabled_) continue;
+    sleepDisabled_ = disabled;
+    if (transcript_) transcript_->emit("power", sleepDisabled_ ? "sleep disabled" : "sleep enabled");
+  }
 }
 
 bool SimPower::sleepDisabled() const {

@@ -4,14 +4,18 @@
 // is disabled, "0" when enabled). The tool is a /bin/sh stand-in installed at
 // <machine>/usr/bin/pmset; it accepts exactly `-a disablesleep 0|1`, changes
 // the setting and prints nothing; any other arguments get a usage line on
-// standard error and exit status 1.
+// standard error and exit status 1. It also appends each value it sets to
+// a journal (sleepJournalPath), one line each.
 //
 // Whoever runs the tool (the helper process) does not tell the simulator, so
 // the simulator calls poll() at the points where it looks at the machine
 // (before handling a message from the helper, at settle, before `state`):
-// each change then shows as `power: sleep disabled` / `power: sleep enabled`.
+// each change since the last look then shows, in order, as
+// `power: sleep disabled` / `power: sleep enabled`, even one that was
+// undone before the look.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <mutex>
 
@@ -21,6 +25,7 @@ namespace brannic::sim {
 
 std::filesystem::path sleepSettingPath(const std::filesystem::path& machineRoot);
 std::filesystem::path powerToolPath(const std::filesystem::path& machineRoot);
+std::filesystem::path sleepJournalPath(const std::filesystem::path& machineRoot);
 
 class SimPower {
  public:
@@ -31,17 +36,20 @@ class SimPower {
   // `transcript` may be null.
   SimPower(const std::filesystem::path& machineRoot, Transcript* transcript);
 
-  // Reads the setting and reports a change since the last look. A setting
-  // that cannot be read or holds anything but 0 or 1 counts as unchanged.
+  // Reports each change the journal holds since the last look. A value that
+  // sets what the setting already was is no change; a line that is not 0
+  // or 1, or not yet ended, is passed over (the latter until it ends).
   void poll();
   // The setting as last seen by poll() (or at construction).
   bool sleepDisabled() const;
 
  private:
   const std::filesystem::path settingPath_;
+  const std::filesystem::path journalPath_;
   Transcript* transcript_;
   mutable std::mutex mutex_;
   bool sleepDisabled_ = false;
+  std::uintmax_t journalRead_ = 0;  // bytes of the journal already looked at
 };
 
 }  // namespace brannic::sim

@@ -52,7 +52,7 @@ SimMac::SimMac(Transcript& transcript, SimMacOptions options)
       registry_(makeFolder(machine_.path() + "/usr/sbin")),
       shell_(registry_.binDirectory()),
       audioHardware_(&transcript),
-      audioPlayers_(&transcript),
+      audioPlayers_(&transcript, &runLoop_),
       bundle_(installBundle(bundlePath(), options_.bundleTemplate)),
       appKit_(transcript, bundle_),
       xpcTraffic_(&transcript, &runLoop_),

@@ -81,6 +81,7 @@ class SimMac {
   SimNotificationCenter& notificationCenter() { return notificationCenter_; }
   SimLaunchd& launchd() { return launchd_; }
   SimXpcTraffic& xpcTraffic() { return xpcTraffic_; }
+  SimXpcConnections& xpc() { return xpc_; }
   SimAuthorizationSystem& authorization() { return authorization_; }
   SimServiceManagement& serviceManagement() { return serviceManagement_; }
   SimPower& power() { return power_; }

@@ -87,13 +87,19 @@ void ExternalWork::end() {
   shared_.reset();
 }
 
-// A repeating timer. Its n-th firing is due at start + n * interval, in
-// whole nanoseconds, so repeated firings neither drift nor miss a due time
-// that a wait of the same length reaches.
+// A repeating timer, or one that fires once. Its n-th firing is due at
+// start + n * interval, in whole nanoseconds, so repeated firings neither
+// drift nor miss a due time that a wait of the same length reaches.
 class SimRunLoop::SimTimer final : public Timer {
  public:
-  SimTimer(Nanoseconds interval, Nanoseconds start, std::uint64_t sequence, std::function<void(Timer&)> block)
-      : interval_(interval), start_(start), sequence_(sequence), block_(std::move(block)) {}
+  enum class Repeats { yes, no };
+  SimTimer(Nanoseconds interval, Nanoseconds start, std::uint64_t sequence, std::function<void(Timer&)> block,
+           Repeats repeats = Repeats::yes)
+      : interval_(interval),
+        start_(start),
+        sequence_(sequence),
+        block_(std::move(block)),
+        repeats_(repeats) {}
 
   void invalidate() override {
     valid_ = false;
@@ -109,8 +115,12 @@ class SimRunLoop::SimTimer final : public Timer {
   // Runs the block once. On the real clock a late loop skips the firings it
   // missed: the next one is the first due after `now`.
   void fire(Nanoseconds now) {
-    ++firings_;
-    if (due() <= now) firings_ = static_cast<std::uint64_t>((now - start_) / interval_);
+    if (repeats_ == Repeats::no) {
+      valid_ = false;
+    } else {
+      ++firings_;
+      if (due() <= now) firings_ = static_cast<std::uint64_t>((now - start_) / interval_);
+    }
     firing_ = true;
     block_(*this);
     firing_ = false;
@@ -123,6 +133,7 @@ class SimRunLoop::SimTimer final : public Timer {
   std::uint64_t sequence_;
   std::uint64_t firings_ = 0;
   std::function<void(Timer&)> block_;
+  Repeats repeats_;
   std::atomic<bool> valid_ = true;
   bool firing_ = false;
 };
@@ -222,6 +233,16 @@ std::shared_ptr<Timer> SimRunLoop::scheduleRepeatingTimer(double interval,
   if (interval > kLongestTimerInterval) interval = kLongestTimerInterval;
   auto timer = std::make_shared<SimTimer>(toNanoseconds(interval), nowNanoseconds(), nextTimerSequence_++,
                                           std::move(block));
+  timers_.push_back(timer);
+  return timer;
+}
+
+std::shared_ptr<Timer> SimRunLoop::scheduleOnce(double seconds, Block block) {
+  if (!(seconds > 0)) seconds = 0;  // also catches NaN
+  if (seconds > kLongestTimerInterval) seconds = kLongestTimerInterval;
+  auto once = [block = std::move(block)](Timer&) { block(); };
+  auto timer = std::make_shared<SimTimer>(toNanoseconds(seconds), nowNanoseconds(), nextTimerSequence_++,
+                                          std::move(once), SimTimer::Repeats::no);
   timers_.push_back(timer);
   return timer;
 }

@@ -85,6 +85,14 @@ class SimRunLoop final : public RunLoop {
   // The harness side. Everything below except wake(), beginExternalWork()
   // and queuedWorkCount() REQUIRES the main thread.
 
+  // Runs `block` once, `seconds` from now (a negative or NaN delay counts
+  // as 0), among the timers in order of due time: on the virtual clock
+  // when advance() reaches it, on the real clock when it is due. The
+  // returned timer is invalid once the block has started; invalidating it
+  // earlier cancels the block. For the machine's own events (a sound that
+  // ends); the application's timers repeat.
+  std::shared_ptr<Timer> scheduleOnce(double seconds, Block block);
+
   ClockKind clock() const { return clock_; }
   // Seconds since the loop was created, on its clock.
   double now() const;

@@ -625,6 +625,7 @@ void SimXpcConnection::abandon(std::chrono::steady_clock::time_point deadline) {
 }
 
 std::shared_ptr<XpcRemoteProxy> SimXpcConnection::remoteObjectProxyWithErrorHandler(ErrorHandler handler) {
+  if (proxiesWithheld_ && *proxiesWithheld_) return nullptr;
   return std::make_shared<SimXpcRemoteProxy>(shared_from_this(), std::move(handler));
 }
 

@@ -24,6 +24,7 @@
 // other side sees a connection close once this side has handled its end.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -82,6 +83,12 @@ class SimXpcConnection final : public XpcConnection, public std::enable_shared_f
   // How errors name this connection ("connection to service named ...").
   const std::string& description() const;
 
+  // While `*withheld` is true, remoteObjectProxyWithErrorHandler yields no
+  // proxy. Set before the connection is shared.
+  void setProxiesWithheld(std::shared_ptr<const std::atomic<bool>> withheld) {
+    proxiesWithheld_ = std::move(withheld);
+  }
+
   // Runs `hook` on the connection's queue once the connection has ended,
   // after its invalidation handler (the listener uses it to let go).
   void setEndedHook(std::function<void()> hook);
@@ -94,6 +101,7 @@ class SimXpcConnection final : public XpcConnection, public std::enable_shared_f
   void startQueue();
 
   std::shared_ptr<Core> core_;
+  std::shared_ptr<const std::atomic<bool>> proxiesWithheld_;
   std::once_flag queueStarted_;
   std::thread queue_;
 };

@@ -8,6 +8,7 @@ std::shared_ptr<XpcConnection> SimXpcConnections::connectionWithMachServiceName(
                                                                                 std::uint64_t options) {
   SimXpcServiceLookup* domain = (options & NSXPCConnectionPrivileged) != 0 ? &systemDomain_ : nullptr;
   auto connection = SimXpcConnection::toService(name, domain, traffic_);
+  connection->setProxiesWithheld(proxiesWithheld_);
   std::lock_guard lock(mutex_);
   std::erase_if(made_, [](const auto& made) { return made.expired(); });
   made_.push_back(connection);

@@ -4,6 +4,7 @@
 // at lookup.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -33,11 +34,17 @@ class SimXpcConnections final : public XpcConnections {
   // connection's end, each wait ending at most `timeout` from now.
   void abandonAll(std::chrono::milliseconds timeout);
 
+  // Whether the connections made here, earlier ones included, yield a
+  // remote proxy (they do until told otherwise). Any thread.
+  void setYieldsProxies(bool yields) { proxiesWithheld_->store(!yields); }
+
  private:
   SimXpcServiceLookup& systemDomain_;
   SimXpcTraffic* traffic_;
   std::mutex mutex_;
   std::vector<std::weak_ptr<SimXpcConnection>> made_;
+
+  std::shared_ptr<std::atomic<bool>> proxiesWithheld_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 }  // namespace brannic::sim

@@ -191,6 +191,24 @@ TEST(ControlTest, EnabledBindingTakesTheValueAtOnceAndFollowsEveryWrite) {
                                      "ui: buttonRunCommand enabled"}));
 }
 
+TEST(ControlTest, BindingAgainReplacesTheEarlierBinding) {
+  testing::RecordingTranscript recording;
+  TwoProperties first;
+  TwoProperties second;
+  SimButton button(recording.transcript(), "buttonRunCommand", SimButton::Kind::pushButton);
+  button.bind(NSEnabledBinding, first, "helperIsInstalled", BindingOptions{true});
+  button.bind(NSEnabledBinding, first, "helperIsInstalled", BindingOptions{true});
+  first.setValueForKey(PropertyValue{true}, "helperIsInstalled");
+  EXPECT_EQ(recording.take(), (Lines{"ui: buttonRunCommand disabled", "ui: buttonRunCommand disabled",
+                                     "ui: buttonRunCommand enabled"}))
+      << "one line per write, not one per binding";
+  button.bind(NSEnabledBinding, second, "helperIsInstalled", BindingOptions{true});
+  first.setValueForKey(PropertyValue{true}, "helperIsInstalled");
+  second.setValueForKey(PropertyValue{true}, "helperIsInstalled");
+  EXPECT_EQ(recording.take(), (Lines{"ui: buttonRunCommand disabled", "ui: buttonRunCommand enabled"}))
+      << "only the object bound last is followed";
+}
+
 TEST(ControlTest, BindingsThatCannotBeMadeAreReportedAndLeaveTheControlAlone) {
   testing::RecordingTranscript recording;
   TwoProperties delegate;

@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadLineCase{"UnknownAudioPart", "audio balance 1",
                     "audio: usage: audio default present|absent|failing or audio device <id>|none or audio "
                     "volume <v> or audio muted yes|no or audio volume-property|mute-property "
-                    "present|absent|readonly|failing"},
+                    "present|absent|readonly|failing or audio volume nan"},
         BadLineCase{"VolumeNotANumber", "audio volume loud", "audio: \"loud\" is not a number"},
         BadLineCase{"WaitTooLong", "wait 3601", "wait: \"3601\" is outside 0...3600"},
         BadLineCase{"NegativeWait", "wait -0.5", "wait: \"-0.5\" is outside 0...3600"},

@@ -14,11 +14,13 @@
 #include "build_config.h"
 #include "lid_alarm/view_controller.h"
 #include "lid_alarm/volume_control.h"
+#include "platform/sim/base/transcript.h"
 #include "platform/sim/devices/audio_hardware.h"
 #include "platform/sim/devices/audio_player.h"
-#include "platform/sim/base/transcript.h"
+#include "platform/sim/run_loop/run_loop.h"
 #include "tests/fakes/recording_logs.h"
 #include "tests/lid_alarm/case_name.h"
+#include "tests/sim/devices/mp3_test_frames.h"
 #include "tests/lid_alarm/temp_dir.h"
 
 namespace brannic::sim {
@@ -26,6 +28,10 @@ namespace {
 
 using Lines = std::vector<std::string>;
 using namespace std::string_literals;
+using testing::frame;
+using testing::kMpeg1Header;
+using testing::kMpeg2Header;
+using testing::tagged;
 
 struct RecordedTranscript {
   Lines lines;
@@ -200,51 +206,6 @@ TEST(SimAlarmTest, AlarmsOnTheSimulatedMachineWithTheShippedSound) {
   EXPECT_FALSE(players.isPlaying());
 }
 
-struct Mp3Case {
-  const char* name;
-  std::string bytes;
-  bool mp3;
-};
-
-class LooksLikeMp3Test : public ::testing::TestWithParam<Mp3Case> {};
-
-TEST_P(LooksLikeMp3Test, ChecksTagAndFrameHeader) {
-  EXPECT_EQ(looksLikeMp3(GetParam().bytes), GetParam().mp3);
-}
-
-// An ID3v2.3 tag with 5 bytes of body, followed by `after`.
-std::string tagged(const std::string& after, char flags = 0) {
-  return "ID3\x03\x00"s + flags + "\x00\x00\x00\x05"s + "abcde" + after;
-}
-const std::string kMpeg1Frame = "\xFF\xFB\x90\x64"s;  // MPEG-1 Layer III, 128 kbit/s, 44.1 kHz
-const std::string kMpeg2Frame = "\xFF\xF3\x40\xC4"s;  // MPEG-2 Layer III, as the shipped sound
-
-const Mp3Case kMp3Cases[] = {
-    {"Mpeg1Frame", kMpeg1Frame, true},
-    {"Mpeg2Frame", kMpeg2Frame, true},
-    {"Mpeg25Frame", "\xFF\xE3\x40\xC4"s, true},
-    {"TaggedFrame", tagged(kMpeg1Frame), true},
-    {"Id3v24WithFooter", "ID3\x04\x00\x10\x00\x00\x00\x01"s + "x" + std::string(10, 'F') + kMpeg1Frame, true},
-    {"Empty", "", false},
-    {"ShortFrame", "\xFF\xFB\x90", false},
-    {"Text", "This is not a sound\n", false},
-    {"NoSync", "\xFF\x1B\x90\x64"s, false},
-    {"ReservedVersion", "\xFF\xEB\x90\x64"s, false},
-    {"LayerTwo", "\xFF\xFD\x90\x64"s, false},
-    {"ReservedLayer", "\xFF\xF9\x90\x64"s, false},
-    {"BadBitRate", "\xFF\xFB\xF0\x64"s, false},
-    {"ReservedSampleRate", "\xFF\xFB\x9C\x64"s, false},
-    {"ReservedEmphasis", "\xFF\xFB\x90\x66"s, false},
-    {"TagWithoutAudio", tagged(""), false},
-    {"TagFollowedByText", tagged("text"), false},
-    {"TagWithBadSize", "ID3\x03\x00\x00\x00\x00\x80\x05"s + "abcde" + kMpeg1Frame, false},
-    {"TagOfUnknownVersion", "ID3\x09\x00\x00\x00\x00\x00\x05"s + "abcde" + kMpeg1Frame, false},
-    {"WaveFile", "RIFF\x24\x00\x00\x00WAVEfmt "s, false},
-};
-
-INSTANTIATE_TEST_SUITE_P(Cases, LooksLikeMp3Test, ::testing::ValuesIn(kMp3Cases),
-                         testing::CaseName());
-
 class SimAudioPlayerTest : public ::testing::Test {
  protected:
   std::string write(const std::string& name, const std::string& bytes) {
@@ -265,7 +226,8 @@ TEST_F(SimAudioPlayerTest, OpensOnlyReadableMp3Files) {
   };
   const Case cases[] = {
       {BRANNIC_SOURCE_DIR "/resources/Final.mp3", ""},
-      {write("Tagged.mp3", tagged(kMpeg2Frame + std::string(100, '\0'))), ""},
+      {write("Tagged.mp3", tagged(frame(kMpeg2Header, 104))), ""},
+      {write("CutOff.mp3", frame(kMpeg2Header, 50)), ""},
       {write("Final.txt", "not a sound"), "Final.txt is not an MP3 file"},
       {write("Empty.mp3", ""), "Empty.mp3 is not an MP3 file"},
       {write("Cut.mp3", tagged("")), "Cut.mp3 is not an MP3 file"},
@@ -287,7 +249,7 @@ TEST_F(SimAudioPlayerTest, OpensOnlyReadableMp3Files) {
 
 TEST_F(SimAudioPlayerTest, ReportsStartAndReleaseOfAPlayingPlayerOnly) {
   SimAudioPlayerFactory players(&recorded.transcript);
-  const std::string url = write("Alarm \"1\".mp3", kMpeg1Frame);
+  const std::string url = write("Alarm \"1\".mp3", frame(kMpeg1Header, 417));
   auto idle = players.playerWithContentsOfURL(url, nullptr);
   auto playing = players.playerWithContentsOfURL(url, nullptr);
   EXPECT_TRUE(playing->play());
@@ -303,11 +265,66 @@ TEST_F(SimAudioPlayerTest, PlayerMayOutliveItsFactory) {
   std::unique_ptr<AudioPlayer> player;
   {
     SimAudioPlayerFactory players(&recorded.transcript);
-    player = players.playerWithContentsOfURL(write("Final.mp3", kMpeg1Frame), nullptr);
+    player = players.playerWithContentsOfURL(write("Final.mp3", frame(kMpeg1Header, 417)), nullptr);
     player->play();
   }
   player.reset();  // the transcript is detached: nothing more is written
   EXPECT_EQ(recorded.lines, Lines{"sound: play Final.mp3"});
+}
+
+TEST_F(SimAudioPlayerTest, AFileWithoutAWholeFrameOpensButDoesNotPlay) {
+  SimAudioPlayerFactory players(&recorded.transcript);
+  auto player = players.playerWithContentsOfURL(write("Final.mp3", frame(kMpeg2Header, 50)), nullptr);
+  ASSERT_NE(player, nullptr);
+  EXPECT_FALSE(player->play());
+  EXPECT_FALSE(players.isPlaying());
+  player.reset();
+  EXPECT_TRUE(recorded.lines.empty());
+}
+
+// The shipped sound on the virtual clock: 64 frames of 576 samples at
+// 22.05 kHz, 1.6718 s.
+class SimSoundEndTest : public SimAudioPlayerTest {
+ protected:
+  std::unique_ptr<AudioPlayer> startShippedSound() {
+    auto player = players.playerWithContentsOfURL(BRANNIC_SOURCE_DIR "/resources/Final.mp3", nullptr);
+    EXPECT_TRUE(player->play());
+    return player;
+  }
+
+  SimRunLoop loop{ClockKind::virtualClock};
+  SimAudioPlayerFactory players{&recorded.transcript, &loop};
+};
+
+TEST_F(SimSoundEndTest, TheSoundEndsAfterItsFramesAndTheLaterReleaseIsSilent) {
+  auto player = startShippedSound();
+  loop.advance(1.67);
+  EXPECT_TRUE(players.isPlaying());
+  EXPECT_EQ(recorded.lines, Lines{"sound: play Final.mp3"});
+  loop.advance(0.002);
+  EXPECT_FALSE(players.isPlaying());
+  player.reset();
+  EXPECT_EQ(recorded.lines, (Lines{"sound: play Final.mp3", "sound: end Final.mp3"}));
+}
+
+TEST_F(SimSoundEndTest, ReleasingAPlayingPlayerStopsTheSoundBeforeItsEnd) {
+  auto player = startShippedSound();
+  loop.advance(1);
+  player.reset();
+  loop.advance(5);
+  EXPECT_FALSE(players.isPlaying());
+  EXPECT_EQ(recorded.lines, (Lines{"sound: play Final.mp3", "sound: stop"}));
+}
+
+TEST_F(SimSoundEndTest, PlayingAgainAfterTheEndStartsFromTheBeginning) {
+  auto player = startShippedSound();
+  loop.advance(2);
+  EXPECT_TRUE(player->play());
+  loop.advance(1);
+  EXPECT_TRUE(players.isPlaying());
+  loop.advance(1);
+  EXPECT_EQ(recorded.lines, (Lines{"sound: play Final.mp3", "sound: end Final.mp3", "sound: play Final.mp3",
+                                   "sound: end Final.mp3"}));
 }
 
 // A run loop whose global queue is a real thread, as on the platform.

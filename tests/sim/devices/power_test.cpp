@@ -116,18 +116,31 @@ TEST_F(SimPowerTest, ToolRefusesAnythingElse) {
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::current_path() / "hacked"));
 }
 
-TEST_F(SimPowerTest, UnreadableSettingCountsAsUnchanged) {
+TEST_F(SimPowerTest, EveryChangeSinceTheLastLookShowsInOrder) {
+  for (const char* value : {"1", "0", "0", "1", "0"}) pmset({"-a", "disablesleep", value});
+  power.poll();
+  EXPECT_FALSE(power.sleepDisabled());
+  EXPECT_THAT(recorded.take(), ElementsAre("power: sleep disabled", "power: sleep enabled",
+                                           "power: sleep disabled", "power: sleep enabled"));
+  power.poll();
+  EXPECT_THAT(recorded.take(), IsEmpty()) << "each change shows once";
+}
+
+TEST_F(SimPowerTest, JournalLinesThatAreNotValuesOrNotEndedArePassedOver) {
+  pmset({"-a", "disablesleep", "1"});
+  std::ofstream(sleepJournalPath(root), std::ios::app) << "yes\n\n1 0\n0";
+  power.poll();
+  EXPECT_TRUE(power.sleepDisabled()) << "the 0 is not ended yet";
+  std::ofstream(sleepJournalPath(root), std::ios::app) << "\n";
+  power.poll();
+  EXPECT_FALSE(power.sleepDisabled());
+  std::filesystem::remove(sleepJournalPath(root));
+  power.poll();
   pmset({"-a", "disablesleep", "1"});
   power.poll();
-  for (const char* garbage : {"", "yes\n", "1 0\n"}) {
-    std::ofstream(sleepSettingPath(root)) << garbage;
-    power.poll();
-    EXPECT_TRUE(power.sleepDisabled()) << garbage;
-  }
-  std::filesystem::remove(sleepSettingPath(root));
-  power.poll();
-  EXPECT_TRUE(power.sleepDisabled());
-  EXPECT_THAT(recorded.take(), ElementsAre("power: sleep disabled"));
+  EXPECT_THAT(recorded.take(),
+              ElementsAre("power: sleep disabled", "power: sleep enabled", "power: sleep disabled"))
+      << "a journal made anew is read from its start";
 }
 
 TEST(SimPowerMachineTest, KeptMachineKeepsItsSettingAndAnOddPathStillWorks) {
@@ -146,6 +159,9 @@ TEST(SimPowerMachineTest, KeptMachineKeepsItsSettingAndAnOddPathStillWorks) {
   EXPECT_TRUE(reopened.sleepDisabled());
   reopened.poll();
   EXPECT_THAT(recorded.take(), IsEmpty()) << "no change since the machine was opened";
+  EXPECT_EQ(runTool(powerToolPath(root), {"-a", "disablesleep", "0"}, scratch).exitStatus, 0);
+  reopened.poll();
+  EXPECT_THAT(recorded.take(), ElementsAre("power: sleep enabled"));
 }
 
 }  // namespace

@@ -118,6 +118,22 @@ TEST_F(RunLoopTest, AnIntervalOfZeroIsClampedInsteadOfFiringForever) {
   EXPECT_EQ(firings, 10);
 }
 
+TEST_F(RunLoopTest, AOneShotFiresOnceAmongTheTimersInOrderOfDueTime) {
+  auto timer = loop.scheduleRepeatingTimer(0.5, [this](Timer&) { events.push_back("tick"); });
+  auto once = loop.scheduleOnce(0.75, record("once"));
+  auto cancelled = loop.scheduleOnce(0.6, record("cancelled"));
+  auto atOnce = loop.scheduleOnce(-1, record("at once"));
+  cancelled->invalidate();
+  loop.runUntilIdle();
+  EXPECT_TRUE(events.empty()) << "even a zero delay waits for time to pass";
+  loop.advance(0.7);
+  EXPECT_TRUE(once->isValid());
+  loop.advance(1.0);
+  EXPECT_EQ(events, (std::vector<std::string>{"at once", "tick", "once", "tick", "tick"}));
+  EXPECT_FALSE(once->isValid()) << "a one-shot that has fired is no longer valid";
+  EXPECT_EQ(loop.validTimerCount(), 1u);
+}
+
 TEST_F(RunLoopTest, AdvanceRunsTheGivenStepBeforeEachFiringAndAtTheEnd) {
   auto timer = loop.scheduleRepeatingTimer(0.5, [this](Timer&) { events.push_back("tick"); });
   loop.advance(1.2, [this] {

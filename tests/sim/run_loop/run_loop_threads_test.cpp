@@ -168,6 +168,12 @@ TEST(RunLoopThreadsTest, RealClockFiresTimersAndWakesForPostedWorkWithoutSpinnin
   EXPECT_GE(loop.now(), 0.2);
   EXPECT_LT(cpuSeconds, 0.1) << "waiting must sleep, not spin";
 
+  bool ended = false;
+  const double scheduled = loop.now();
+  loop.scheduleOnce(0.02, [&ended] { ended = true; });
+  loop.runUntil([&ended] { return ended; });
+  EXPECT_GE(loop.now() - scheduled, 0.02) << "a one-shot fires at the real time";
+
   std::atomic<bool> ready = false;
   std::thread poster([&] {
     std::this_thread::sleep_for(20ms);
