@@ -6,8 +6,8 @@
 
 #include "build_config.h"
 #include "lid_alarm/view_controller.h"
-#include "platform/sim/sim_mac.h"
-#include "platform/sim/transcript.h"
+#include "platform/sim/machine/machine.h"
+#include "platform/sim/base/transcript.h"
 
 namespace brannic::sim {
 namespace {

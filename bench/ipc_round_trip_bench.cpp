@@ -19,10 +19,10 @@
 #include "build_config.h"
 #include "helper_client/helper_label.h"
 #include "helper_client/helper_protocol.h"
-#include "platform/sim/sim_launchd.h"
-#include "platform/sim/sim_run_loop.h"
-#include "platform/sim/sim_xpc_connections.h"
-#include "platform/sim/sim_xpc_traffic.h"
+#include "platform/sim/launchd/launchd.h"
+#include "platform/sim/run_loop/run_loop.h"
+#include "platform/sim/xpc/connections.h"
+#include "platform/sim/xpc/traffic.h"
 
 namespace brannic::sim {
 namespace {

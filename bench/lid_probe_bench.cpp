@@ -7,8 +7,8 @@
 #include <string>
 
 #include "lid_alarm/view_controller.h"
-#include "platform/sim/sim_registry.h"
-#include "platform/sim/sim_shell.h"
+#include "platform/sim/devices/io_registry.h"
+#include "platform/sim/processes/shell.h"
 
 namespace brannic::sim {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/transcript.h"
+#include "platform/sim/base/transcript.h"
 
 namespace brannic::sim::testing {
 

@@ -1,0 +1,50 @@
+// Authorization services for the helper process: every question goes to the
+// simulated machine's authority over the authorization socket
+// (authorizationSocketPath in sim_auth_server.h). The connection is made on
+// first use and made again after it failed; a call whose exchange fails
+// answers errAuthorizationInternal.
+//
+// The helper checks rights; it never edits the rights database, so
+// authorizationRightGet and authorizationRightSet answer
+// errAuthorizationInternal here.
+#pragma once
+
+#include <filesystem>
+#include <mutex>
+
+#include "platform/authorization.h"
+#include "platform/sim/authorization/refs.h"
+#include "platform/sim/authorization/wire.h"
+#include "platform/sim/base/unix_socket.h"
+
+namespace brannic::sim {
+
+class SimAuthorizationClient final : public AuthorizationServices {
+ public:
+  explicit SimAuthorizationClient(std::filesystem::path socketPath);
+
+  OSStatus authorizationCreate(const AuthorizationItemSet* rights, const AuthorizationItemSet* environment,
+                               AuthorizationFlags flags, AuthorizationRef* outAuthorization) override;
+  OSStatus authorizationMakeExternalForm(AuthorizationRef authorization,
+                                         AuthorizationExternalForm* outExternalForm) override;
+  OSStatus authorizationCreateFromExternalForm(const AuthorizationExternalForm& externalForm,
+                                               AuthorizationRef* outAuthorization) override;
+  OSStatus authorizationCopyRights(AuthorizationRef authorization, const AuthorizationItemSet& rights,
+                                   const AuthorizationItemSet* environment, AuthorizationFlags flags) override;
+  OSStatus authorizationRightGet(const std::string& rightName, std::optional<PropertyValue>* outDefinition) override;
+  OSStatus authorizationRightSet(AuthorizationRef authorization, const std::string& rightName,
+                                 const PropertyValue& rule, const std::string& description) override;
+  std::optional<std::string> copyErrorMessageString(OSStatus status) override;
+
+ private:
+  // One request and its response; nullopt when the exchange failed.
+  std::optional<AuthResponse> exchange(const AuthRequest& request);
+  bool connectLocked();
+
+  const std::filesystem::path socketPath_;
+  std::mutex mutex_;  // one exchange at a time on the connection
+  OwnedFd connection_;
+  SimAuthorizationRefs refs_;
+};
+
+}  // namespace brannic::sim

@@ -1,0 +1,282 @@
+// The helper's side of authorization: the wire format, and the authorization
+// socket between the simulator's authority and a client standing in for the
+// helper process.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "platform/sim/machine/machine_folder.h"
+#include "platform/sim/authorization/server.h"
+#include "platform/sim/authorization/client.h"
+#include "platform/sim/authorization/services.h"
+#include "platform/sim/authorization/wire.h"
+#include "platform/sim/base/unix_socket.h"
+#include "tests/sim/recording_transcript.h"
+
+namespace brannic::sim {
+namespace {
+
+using ::testing::ElementsAre;
+
+constexpr const char* kAppRight = "com.brannic.helper.runCommandLsWithPath:authData:completion:";
+constexpr AuthorizationFlags kInteractiveExtend = kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights;
+
+AuthorizationExternalForm formFilledWith(std::uint8_t byte) {
+  AuthorizationExternalForm form;
+  form.fill(byte);
+  return form;
+}
+
+std::vector<std::uint8_t> bodyOf(const std::vector<std::uint8_t>& frame) { return {frame.begin() + 4, frame.end()}; }
+
+// --- wire format ---
+
+TEST(AuthWireTest, RequestsSurviveTheRoundTrip) {
+  AuthRequest copy;
+  copy.op = AuthOp::copyRights;
+  copy.session = formFilledWith(7);
+  copy.flags = kInteractiveExtend;
+  copy.rights = {{kAppRight, {}, 0}, {"with value", {1, 2, 3}, 5}};
+  AuthRequest create;
+  create.op = AuthOp::create;
+  create.flags = 0x13;
+  create.rights = copy.rights;
+  AuthRequest internalize;
+  internalize.op = AuthOp::internalize;
+  internalize.session = formFilledWith(0xA5);
+
+  for (const auto& request : {copy, create, internalize}) {
+    const auto frame = encodeAuthRequest(request);
+    ASSERT_TRUE(frame);
+    const auto decoded = decodeAuthRequest(bodyOf(*frame));
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->op, request.op);
+    EXPECT_EQ(decoded->flags, request.flags);
+    EXPECT_EQ(decoded->session, request.session);
+    ASSERT_EQ(decoded->rights.size(), request.rights.size());
+    for (std::size_t i = 0; i < request.rights.size(); ++i) {
+      EXPECT_EQ(decoded->rights[i].name, request.rights[i].name);
+      EXPECT_EQ(decoded->rights[i].value, request.rights[i].value);
+      EXPECT_EQ(decoded->rights[i].flags, request.rights[i].flags);
+    }
+  }
+}
+
+TEST(AuthWireTest, MalformedBodiesAreRejected) {
+  AuthRequest request;
+  request.op = AuthOp::copyRights;
+  request.rights = {{kAppRight, {9}, 0}};
+  const auto body = bodyOf(*encodeAuthRequest(request));
+  for (std::size_t length = 0; length < body.size(); ++length)
+    EXPECT_FALSE(decodeAuthRequest(std::span(body).first(length))) << "truncated to " << length;
+  auto trailing = body;
+  trailing.push_back(0);
+  EXPECT_FALSE(decodeAuthRequest(trailing));
+  auto unknownOp = body;
+  unknownOp[0] = 99;
+  EXPECT_FALSE(decodeAuthRequest(unknownOp));
+  auto tooManyItems = body;
+  tooManyItems[1 + 32 + 4 + 3] = kMaxAuthItems + 1;  // the item count's low byte
+  EXPECT_FALSE(decodeAuthRequest(tooManyItems));
+
+  request.rights.assign(kMaxAuthItems + 1, AuthorizationItem{"r", {}, 0});
+  EXPECT_FALSE(encodeAuthRequest(request)) << "the sender keeps to the limits too";
+  request.rights = {{std::string(kMaxAuthItemBytes + 1, 'r'), {}, 0}};
+  EXPECT_FALSE(encodeAuthRequest(request));
+
+  const auto response = bodyOf(encodeAuthResponse({errAuthorizationSuccess, formFilledWith(1)}));
+  EXPECT_TRUE(decodeAuthResponse(response));
+  EXPECT_FALSE(decodeAuthResponse(std::span(response).first(10))) << "a partial session";
+  EXPECT_FALSE(decodeAuthResponse(std::span(response).first(3)));
+}
+
+TEST(AuthWireTest, FramesAreCutFromAStream) {
+  std::vector<std::uint8_t> body;
+  std::vector<std::uint8_t> stream{0, 0, 0, 2, 'a'};
+  EXPECT_EQ(cutAuthFrame(stream, body), FrameCut::incomplete);
+  stream.insert(stream.end(), {'b', 0, 0});
+  EXPECT_EQ(cutAuthFrame(stream, body), FrameCut::frame);
+  EXPECT_EQ(body, (std::vector<std::uint8_t>{'a', 'b'}));
+  EXPECT_EQ(stream, (std::vector<std::uint8_t>{0, 0})) << "the next frame's start stays";
+
+  for (const std::vector<std::uint8_t>& prefix :
+       {std::vector<std::uint8_t>{0, 0, 0, 0}, std::vector<std::uint8_t>{0, 1, 0, 1}, std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}}) {
+    stream = prefix;
+    EXPECT_EQ(cutAuthFrame(stream, body), FrameCut::invalid);
+  }
+}
+
+// --- the socket ---
+
+class AuthSocketTest : public ::testing::Test {
+ protected:
+  // What the application hands the helper: the external form of an authorization made with no rights.
+  AuthorizationExternalForm appExternalForm() {
+    AuthorizationRef ref = nullptr;
+    EXPECT_EQ(app.authorizationCreate(nullptr, nullptr, 0, &ref), errAuthorizationSuccess);
+    AuthorizationExternalForm form{};
+    EXPECT_EQ(app.authorizationMakeExternalForm(ref, &form), errAuthorizationSuccess);
+    return form;
+  }
+  // What the helper does with it.
+  OSStatus helperChecks(SimAuthorizationClient& helper, const AuthorizationExternalForm& form) {
+    AuthorizationRef ref = nullptr;
+    if (const auto status = helper.authorizationCreateFromExternalForm(form, &ref); status != errAuthorizationSuccess)
+      return status;
+    const AuthorizationItemSet rights{{kAppRight, {}, 0}};
+    return helper.authorizationCopyRights(ref, rights, nullptr, kInteractiveExtend);
+  }
+  // A connection that blocks on reading, for at most 5 s.
+  OwnedFd rawConnection() {
+    OwnedFd fd = connectToPath(server.socketPath().string(), nullptr);
+    EXPECT_TRUE(fd.valid());
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    const timeval timeout{5, 0};
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+    return fd;
+  }
+
+  MachineFolder folder{std::nullopt};
+  const std::filesystem::path root{folder.path()};
+  testing::RecordingTranscript recorded;
+  SimAuthorizationDatabase database{authorizationDatabasePath(root)};
+  SimAuthorizationAuthority authority{database, &recorded.transcript()};
+  SimAuthorizationServices app{authority};
+  SimAuthServer server{authority, authorizationSocketPath(root)};
+};
+
+TEST_F(AuthSocketTest, HelperChecksTheAppsAuthorizationByTheStoredRule) {
+  ASSERT_TRUE(database.store(kAppRight, PropertyDictionary{{"class", "user"}, {"group", "admin"}, {"version", 1}}));
+  const auto form = appExternalForm();
+  SimAuthorizationClient helper(server.socketPath());
+  authority.setAdminAnswer(AdminAnswer::deny);
+  EXPECT_EQ(helperChecks(helper, form), errAuthorizationDenied);
+  authority.setAdminAnswer(AdminAnswer::cancel);
+  EXPECT_EQ(helperChecks(helper, form), errAuthorizationCanceled);
+  authority.setAdminAnswer(AdminAnswer::allow);
+  EXPECT_EQ(helperChecks(helper, form), errAuthorizationSuccess);
+  EXPECT_EQ(helperChecks(helper, form), errAuthorizationSuccess) << "granted once, held since";
+  const std::string prompt = std::string("auth: prompt ") + kAppRight + " -> ";
+  EXPECT_THAT(recorded.take(), ElementsAre(prompt + "deny", prompt + "cancel", prompt + "allow"));
+
+  ASSERT_TRUE(database.store(kAppRight, PropertyDictionary{{"class", "allow"}}));
+  EXPECT_EQ(helperChecks(helper, appExternalForm()), errAuthorizationSuccess);
+  ASSERT_TRUE(database.store(kAppRight, PropertyDictionary{{"class", "deny"}}));
+  EXPECT_EQ(helperChecks(helper, appExternalForm()), errAuthorizationDenied);
+  EXPECT_THAT(recorded.take(), ::testing::IsEmpty()) << "neither rule asks";
+}
+
+TEST_F(AuthSocketTest, ForeignExternalFormsAreInvalidReferences) {
+  auto garbled = appExternalForm();
+  garbled[0] ^= 1;
+  SimAuthorizationClient helper(server.socketPath());
+  for (const auto& form : {garbled, AuthorizationExternalForm{}, formFilledWith(0xFF)})
+    EXPECT_EQ(helperChecks(helper, form), errAuthorizationInvalidRef);
+  EXPECT_EQ(helper.authorizationCopyRights(nullptr, {}, nullptr, 0), errAuthorizationInvalidRef);
+}
+
+TEST_F(AuthSocketTest, HelperSideCreateAndExternalForm) {
+  SimAuthorizationClient helper(server.socketPath());
+  AuthorizationRef ref = nullptr;
+  const AuthorizationItemSet bless{{"com.apple.ServiceManagement.blesshelper", {}, 0}};
+  ASSERT_EQ(helper.authorizationCreate(&bless, nullptr, kInteractiveExtend, &ref), errAuthorizationSuccess);
+  AuthorizationExternalForm form{};
+  ASSERT_EQ(helper.authorizationMakeExternalForm(ref, &form), errAuthorizationSuccess);
+  EXPECT_TRUE(authority.sessionHoldsRight(form, "com.apple.ServiceManagement.blesshelper"));
+  EXPECT_EQ(recorded.take().size(), 1u);
+}
+
+TEST_F(AuthSocketTest, SocketIsPrivateToItsUser) {
+  struct stat status {};
+  ASSERT_EQ(::stat(server.socketPath().c_str(), &status), 0);
+  EXPECT_TRUE(S_ISSOCK(status.st_mode));
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+}
+
+TEST_F(AuthSocketTest, MalformedFramesDropOnlyTheirConnection) {
+  const std::vector<std::vector<std::uint8_t>> garbage{
+      {0, 0, 0, 0},                                   // empty frame
+      {0x7F, 0xFF, 0xFF, 0xFF},                       // oversized
+      {0, 0, 0, 3, 42, 1, 2},                         // unknown request
+      {0, 0, 0, 5, static_cast<std::uint8_t>(AuthOp::internalize), 1, 2, 3, 4},  // truncated session
+  };
+  const auto form = appExternalForm();
+  SimAuthorizationClient helper(server.socketPath());
+  for (const auto& bytes : garbage) {
+    auto connection = rawConnection();
+    ASSERT_EQ(::send(connection.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+    std::uint8_t answer = 0;
+    const auto received = ::recv(connection.get(), &answer, 1, 0);
+    EXPECT_TRUE(received == 0 || (received < 0 && errno == ECONNRESET)) << "the server hangs up without answering";
+    EXPECT_EQ(helperChecks(helper, form), errAuthorizationSuccess) << "and goes on serving others";
+  }
+}
+
+TEST_F(AuthSocketTest, HalfAFrameThenHangingUpNeverStallsTheServer) {
+  {
+    auto connection = rawConnection();
+    const std::uint8_t half[] = {0, 0, 0, 40, 3, 1, 2};
+    ASSERT_EQ(::send(connection.get(), half, sizeof(half), MSG_NOSIGNAL), static_cast<ssize_t>(sizeof(half)));
+  }
+  auto idle = rawConnection();  // connected, silent, kept open
+  SimAuthorizationClient helper(server.socketPath());
+  EXPECT_EQ(helperChecks(helper, appExternalForm()), errAuthorizationSuccess);
+}
+
+TEST_F(AuthSocketTest, ConcurrentHelpersAreAllAnswered) {
+  const auto form = appExternalForm();
+  std::vector<std::thread> helpers;
+  std::atomic<int> granted{0};
+  for (int i = 0; i < 4; ++i)
+    helpers.emplace_back([&] {
+      SimAuthorizationClient helper(server.socketPath());
+      for (int request = 0; request < 20; ++request)
+        if (helperChecks(helper, form) == errAuthorizationSuccess) ++granted;
+    });
+  for (auto& helper : helpers) helper.join();
+  EXPECT_EQ(granted, 80);
+  EXPECT_EQ(recorded.take().size(), 1u) << "one session, asked once";
+}
+
+TEST(AuthSocketLifetimeTest, ClientReportsAMissingServerAndRecoversWhenItComes) {
+  MachineFolder folder{std::nullopt};
+  const std::filesystem::path root{folder.path()};
+  SimAuthorizationDatabase database(authorizationDatabasePath(root));
+  SimAuthorizationAuthority authority(database, nullptr);
+  const auto socketPath = authorizationSocketPath(root);
+  SimAuthorizationClient helper(socketPath);
+  AuthorizationRef ref = nullptr;
+  EXPECT_EQ(helper.authorizationCreateFromExternalForm(formFilledWith(3), &ref), errAuthorizationInternal);
+  EXPECT_EQ(helper.authorizationCreate(nullptr, nullptr, 0, &ref), errAuthorizationInternal);
+  EXPECT_EQ(ref, nullptr);
+  {
+    SimAuthServer server(authority, socketPath);
+    EXPECT_EQ(helper.authorizationCreate(nullptr, nullptr, 0, &ref), errAuthorizationSuccess);
+  }
+  EXPECT_FALSE(std::filesystem::exists(socketPath)) << "the socket goes with its server";
+  EXPECT_EQ(helper.authorizationCreate(nullptr, nullptr, 0, &ref), errAuthorizationInternal);
+  SimAuthServer again(authority, socketPath);
+  EXPECT_EQ(helper.authorizationCreate(nullptr, nullptr, 0, &ref), errAuthorizationSuccess);
+}
+
+TEST(AuthSocketLifetimeTest, PathTooLongForASocketIsAClearError) {
+  MachineFolder folder{std::nullopt};
+  const std::filesystem::path root{folder.path()};
+  SimAuthorizationDatabase database(authorizationDatabasePath(root));
+  SimAuthorizationAuthority authority(database, nullptr);
+  const auto deep = root / std::string(120, 'd') / "authorization.socket";
+  try {
+    SimAuthServer server(authority, deep);
+    ADD_FAILURE() << "served on an impossible path";
+  } catch (const std::runtime_error& error) {
+    EXPECT_THAT(error.what(), ::testing::HasSubstr("longer than"));
+  }
+}
+
+}  // namespace
+}  // namespace brannic::sim

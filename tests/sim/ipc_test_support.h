@@ -1,0 +1,134 @@
+// Small pieces the transport, launchd and helper-process tests share: a
+// throwaway machine folder, a transcript that keeps its lines, and a way to
+// wait (boundedly) for things that happen on other threads.
+#pragma once
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/platform_error.h"
+#include "platform/sim/base/transcript.h"
+#include "platform/xpc.h"
+
+namespace brannic::sim::testing {
+
+class TempFolder {
+ public:
+  TempFolder() {
+    // Short: socket paths under it must fit a socket address.
+    std::string pattern = "/tmp/bc1-XXXXXX";
+    if (::mkdtemp(pattern.data())) path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+class RecordingTranscript {
+ public:
+  Transcript& transcript() { return transcript_; }
+  std::vector<std::string> lines() const {
+    std::lock_guard lock(mutex_);
+    return lines_;
+  }
+  // Lines of one channel, without the channel prefix.
+  std::vector<std::string> channel(const std::string& name) const {
+    std::vector<std::string> texts;
+    const std::string prefix = name + ": ";
+    for (const auto& line : lines())
+      if (line.rfind(prefix, 0) == 0) texts.push_back(line.substr(prefix.size()));
+    return texts;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> lines_;
+  Transcript transcript_{[this](const std::string& line) {
+    std::lock_guard lock(mutex_);
+    lines_.push_back(line);
+  }};
+};
+
+// What a connection delivered, in order, with the thread it came on.
+class Deliveries {
+ public:
+  struct Event {
+    std::string what;  // "reply <value>", "error <code> <description>", "invalidated", "call <selector>"
+    std::thread::id thread;
+  };
+
+  void add(std::string what) {
+    {
+      std::lock_guard lock(mutex_);
+      events_.push_back({std::move(what), std::this_thread::get_id()});
+    }
+    changed_.notify_all();
+  }
+  // Waits up to 10 s for at least `count` events.
+  std::vector<Event> waitFor(std::size_t count) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(10), [&] { return events_.size() >= count; });
+    return events_;
+  }
+  std::vector<std::string> texts(std::size_t count) {
+    std::vector<std::string> out;
+    for (const auto& event : waitFor(count)) out.push_back(event.what);
+    return out;
+  }
+  std::size_t size() const {
+    std::lock_guard lock(mutex_);
+    return events_.size();
+  }
+
+  XpcReply replyRecorder() {
+    return [this](XpcValue value) { add("reply " + describe(value)); };
+  }
+  std::function<void(const PlatformError&)> errorRecorder() {
+    return [this](const PlatformError& error) {
+      add("error " + std::to_string(error.code) + " " + error.description);
+    };
+  }
+  std::function<void()> invalidationRecorder() {
+    return [this] { add("invalidated"); };
+  }
+
+  static std::string describe(const XpcValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) return "\"" + *text + "\"";
+    if (const auto* number = std::get_if<std::int64_t>(&value)) return std::to_string(*number);
+    if (const auto* data = std::get_if<XpcData>(&value)) return "data[" + std::to_string(data->size()) + "]";
+    return "nil";
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Event> events_;
+};
+
+// Polls `condition` for up to 10 s.
+inline bool eventually(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return condition();
+}
+
+}  // namespace brannic::sim::testing

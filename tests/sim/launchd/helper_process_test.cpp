@@ -1,0 +1,330 @@
+// The helper as a real process, started by the launchd stand-in on a
+// throwaway machine, reached through the application's side of the
+// transport, with the machine's authorization authority serving it.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "helper_client/helper_label.h"
+#include "helper_client/helper_protocol.h"
+#include "helper_tool/helper_exit_codes.h"
+#include "helper_tool/helper_tool.h"
+#include "tests/sim/ipc_test_support.h"
+#include "platform/sim/authorization/server.h"
+#include "platform/sim/authorization/authority.h"
+#include "platform/sim/authorization/database.h"
+#include "platform/sim/launchd/launchd.h"
+#include "platform/sim/devices/power.h"
+#include "platform/sim/xpc/connection.h"
+#include "platform/sim/xpc/connections.h"
+#include "platform/sim/xpc/errors.h"
+#include "platform/sim/xpc/wire.h"
+
+namespace brannic::sim {
+namespace {
+
+using testing::Deliveries;
+using Bytes = std::vector<std::uint8_t>;
+const std::string kLabel(HelperLabel);
+
+// What the application side receives through AppProtocol.
+class RecordingApp final : public AppProtocol {
+ public:
+  explicit RecordingApp(Deliveries& events) : events_(events) {}
+  void logWithStdOut(std::string text) override { events_.add("stdout " + text); }
+  void logWithStdErr(std::string text) override { events_.add("stderr " + text); }
+
+ private:
+  Deliveries& events_;
+};
+
+class HelperProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(folder.path().empty());
+    installPowerTool("");
+    std::string error;
+    ASSERT_TRUE(launchd->install(kLabel, BRANNIC_TEST_HELPER_EXECUTABLE, std::nullopt, &error)) << error;
+  }
+
+  // A power tool that notes its arguments, waits as long as pmset.delay
+  // says, and writes a line on each stream.
+  void installPowerTool(const std::string& delaySeconds) {
+    std::filesystem::create_directories(root + "/usr/bin");
+    const std::string tool = root + "/usr/bin/pmset";
+    std::ofstream(tool) << "#!/bin/sh\n"
+                        << "echo \"$@\" >> " << root << "/pmset.calls\n"
+                        << (delaySeconds.empty() ? "" : "sleep " + delaySeconds + "\n")
+                        << "echo \"sleep setting $3\"\necho 'note' >&2\n";
+    ::chmod(tool.c_str(), 0755);
+  }
+  std::string powerToolCalls() {
+    std::ifstream file(root + "/pmset.calls");
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  }
+
+  // A connection configured as the application configures its own.
+  std::shared_ptr<XpcConnection> connect(Deliveries& events) {
+    auto connection = connections.connectionWithMachServiceName(kLabel, NSXPCConnectionPrivileged);
+    connection->setExportedInterface(appProtocolInterface());
+    connection->setExportedObject(
+        exportAppProtocol(apps.emplace_back(std::make_unique<RecordingApp>(events)).operator*()));
+    connection->setRemoteObjectInterface(helperProtocolInterface());
+    connection->setInvalidationHandler(events.invalidationRecorder());
+    connection->resume();
+    return connection;
+  }
+  std::shared_ptr<XpcRemoteProxy> proxy(const std::shared_ptr<XpcConnection>& connection,
+                                        Deliveries& events) {
+    return connection->remoteObjectProxyWithErrorHandler(events.errorRecorder());
+  }
+  // A fresh authorization of the machine, as 32 bytes of external form.
+  XpcData externalForm() {
+    AuthorizationExternalForm form{};
+    EXPECT_EQ(authority.createSession({}, kAuthorizationFlagDefaults, &form), errAuthorizationSuccess);
+    return XpcData(form.begin(), form.end());
+  }
+
+  testing::TempFolder folder;
+  const std::string root = folder.path();
+  testing::RecordingTranscript recording;
+  SimXpcTraffic traffic{&recording.transcript(), nullptr};
+  SimAuthorizationDatabase database{authorizationDatabasePath(root)};
+  SimAuthorizationAuthority authority{database, &recording.transcript()};
+  SimAuthServer authServer{authority, authorizationSocketPath(root)};
+  std::unique_ptr<SimLaunchd> launchd = std::make_unique<SimLaunchd>(root, &recording.transcript(), &traffic);
+  SimXpcConnections connections{*launchd, &traffic};
+  std::vector<std::unique_ptr<RecordingApp>> apps;
+  Deliveries events;
+};
+
+TEST_F(HelperProcessTest, ReportsItsVersionOrTheOneItWasInstalledWith) {
+  auto connection = connect(events);
+  proxy(connection, events)->send(selectors::getVersionWithCompletion, {}, events.replyRecorder());
+  EXPECT_EQ(events.texts(1), std::vector<std::string>{"reply \"" + std::string(HelperVersion) + "\""});
+
+  std::string error;
+  ASSERT_TRUE(launchd->install(kLabel, BRANNIC_TEST_HELPER_EXECUTABLE, "0.9", &error)) << error;
+  Deliveries later;
+  auto again = connect(later);
+  proxy(again, later)->send(selectors::getVersionWithCompletion, {}, later.replyRecorder());
+  EXPECT_EQ(later.texts(1), std::vector<std::string>{"reply \"0.9\""});
+  EXPECT_EQ(recording.channel("launchd"),
+            (std::vector<std::string>{"started " + kLabel, "exited " + kLabel, "started " + kLabel}));
+  // The replaced helper's connection noticed before install returned.
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events.texts(2)[1], "invalidated");
+}
+
+TEST_F(HelperProcessTest, OneAndZeroRunThePowerToolAndSendItsTextBack) {
+  auto connection = connect(events);
+  auto helper = proxy(connection, events);
+  helper->send(selectors::runCommandLsWithPathCompletion, {std::string("1")}, events.replyRecorder());
+  helper->send(selectors::runCommandLsWithPathCompletion, {std::string("0")}, events.replyRecorder());
+  EXPECT_EQ(events.texts(6),
+            (std::vector<std::string>{"stdout sleep setting 1\n", "stderr note\n", "reply 0",
+                                      "stdout sleep setting 0\n", "stderr note\n", "reply 0"}));
+  EXPECT_EQ(powerToolCalls(), "-a disablesleep 1\n-a disablesleep 0\n");
+  EXPECT_EQ(recording.channel("ipc"),
+            (std::vector<std::string>{"send runCommandLsWithPath:completion: \"1\"",
+                                      "send runCommandLsWithPath:completion: \"0\""}));
+}
+
+TEST_F(HelperProcessTest, TheMachinesOwnPowerToolChangesItsSleepSetting) {
+  SimPower power(root, &recording.transcript());
+  auto connection = connect(events);
+  proxy(connection, events)
+      ->send(selectors::runCommandLsWithPathCompletion, {std::string("1")}, events.replyRecorder());
+  EXPECT_EQ(events.texts(1), std::vector<std::string>{"reply 0"});
+  power.poll();
+  EXPECT_TRUE(power.sleepDisabled());
+}
+
+TEST_F(HelperProcessTest, OtherTextIsRefusedAndNothingRuns) {
+  auto connection = connect(events);
+  proxy(connection, events)
+      ->send(selectors::runCommandLsWithPathCompletion, {std::string("1; reboot")}, events.replyRecorder());
+  const auto texts = events.texts(2);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0].rfind("stderr ", 0), 0u);
+  EXPECT_EQ(texts[1], "reply " + std::to_string(kHelperRefusedArgumentExitCode));
+  EXPECT_EQ(powerToolCalls(), "");
+}
+
+TEST_F(HelperProcessTest, TheAuthorizedRequestAsksForItsRightByTheStoredRule) {
+  ASSERT_TRUE(database.store(authorizedRequestRightName(),
+                             PropertyDictionary{{"class", "user"}, {"group", "admin"}}));
+  auto connection = connect(events);
+  auto helper = proxy(connection, events);
+  const XpcData allowed = externalForm();
+  helper->send(selectors::runCommandLsWithPathAuthDataCompletion, {std::string("1"), allowed},
+               events.replyRecorder());
+  EXPECT_EQ(events.texts(3).back(), "reply 0");
+  // The right stays with that authorization: sent again, nobody is asked.
+  helper->send(selectors::runCommandLsWithPathAuthDataCompletion, {std::string("0"), allowed},
+               events.replyRecorder());
+  EXPECT_EQ(events.texts(6).back(), "reply 0");
+
+  authority.setAdminAnswer(AdminAnswer::deny);
+  const std::string refused = "reply " + std::to_string(kHelperAuthenticationFailedExitCode);
+  helper->send(selectors::runCommandLsWithPathAuthDataCompletion, {std::string("1"), externalForm()},
+               events.replyRecorder());
+  helper->send(selectors::runCommandLsWithPathAuthDataCompletion, {std::string("1"), XpcData(32, 7)},
+               events.replyRecorder());
+  helper->send(selectors::runCommandLsWithPathAuthDataCompletion, {std::string("1"), XpcData(31, 7)},
+               events.replyRecorder());
+  const auto texts = events.texts(9);
+  EXPECT_EQ(std::vector<std::string>(texts.begin() + 6, texts.end()), (std::vector<std::string>(3, refused)));
+  EXPECT_EQ(powerToolCalls(), "-a disablesleep 1\n-a disablesleep 0\n");
+  const std::string prompt = "prompt " + authorizedRequestRightName() + " -> ";
+  EXPECT_EQ(recording.channel("auth"), (std::vector<std::string>{prompt + "allow", prompt + "deny"}));
+  EXPECT_EQ(recording.channel("ipc")[0], "send runCommandLsWithPath:authData:completion: \"1\" auth#1");
+  EXPECT_EQ(recording.channel("ipc")[1], "send runCommandLsWithPath:authData:completion: \"0\" auth#1");
+  EXPECT_EQ(recording.channel("ipc")[2], "send runCommandLsWithPath:authData:completion: \"1\" auth#2");
+}
+
+// Reads the helper's answer to raw bytes: the goodbye's reason, or "" when
+// it just closed. Waits at most 5 s.
+std::optional<std::string> answerTo(const std::string& socketPath, const Bytes& bytes, bool closeAfter) {
+  std::string error;
+  OwnedFd client = connectToPath(socketPath, &error);
+  if (!client.valid()) return std::nullopt;
+  if (::send(client.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(bytes.size()))
+    return std::nullopt;
+  if (closeAfter) ::shutdown(client.get(), SHUT_WR);
+  wire::FrameReader reader;
+  for (;;) {
+    if (auto payload = reader.next()) {
+      auto message = wire::decodePayload(payload->data(), payload->size(), nullptr);
+      if (message && std::holds_alternative<wire::Goodbye>(*message))
+        return std::get<wire::Goodbye>(*message).reason;
+      continue;
+    }
+    pollfd polled{client.get(), POLLIN, 0};
+    if (::poll(&polled, 1, 5000) != 1) return std::nullopt;
+    std::uint8_t buffer[4096];
+    const ssize_t count = ::recv(client.get(), buffer, sizeof buffer, 0);
+    if (count <= 0) return std::string();
+    reader.append(buffer, static_cast<std::size_t>(count));
+  }
+}
+
+TEST_F(HelperProcessTest, MalformedFramesDropOnlyTheirConnection) {
+  const std::string socketPath = *launchd->lookUpService(kLabel);
+  const auto call = [](std::uint64_t id, std::string selector, std::vector<XpcValue> arguments) {
+    return wire::encode(wire::Call{id, std::move(selector), std::move(arguments)});
+  };
+  const Bytes bigHeader{0x7F, 0xFF, 0xFF, 0xFF};
+  Bytes trailing = call(1, selectors::getVersionWithCompletion, {});
+  trailing.push_back(0);
+  trailing[3] += 1;
+  Bytes cut = call(1, selectors::runCommandLsWithPathCompletion, {std::string("1")});
+  cut.resize(cut.size() - 3);
+  const struct {
+    const char* name;
+    Bytes bytes;
+    bool closeAfter;
+    std::string answer;  // the goodbye's reason; empty: the helper just closed
+  } cases[] = {
+      {"unknown selector", call(1, "reboot:", {}), false,
+       "a message HelperProtocol does not allow: unknown selector \"reboot:\" for HelperProtocol"},
+      {"wrong class", call(1, selectors::runCommandLsWithPathCompletion, {std::int64_t{1}}), false,
+       "a message HelperProtocol does not allow: runCommandLsWithPath:completion: argument 1 is NSNumber, "
+       "not "
+       "NSString"},
+      {"wrong count", call(1, selectors::runCommandLsWithPathAuthDataCompletion, {std::string("1")}), false,
+       "a message HelperProtocol does not allow: runCommandLsWithPath:authData:completion: takes 2 "
+       "arguments, not 1"},
+      {"no reply block", call(0, selectors::getVersionWithCompletion, {}), false,
+       "a message HelperProtocol does not allow: getVersionWithCompletion: needs a reply block"},
+      {"reply to nothing", wire::encode(wire::Reply{5, std::int64_t{0}}), false,
+       "a reply to unknown message 5"},
+      {"garbled", {0, 0, 0, 1, 42}, false, "a garbled frame (unknown message kind 42)"},
+      {"trailing bytes", trailing, false, "a garbled frame (1 bytes after the end of the message)"},
+      {"oversized", bigHeader, false, "an oversized frame (2147483647 bytes; the limit is 1048576)"},
+      {"truncated", cut, true, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(answerTo(socketPath, c.bytes, c.closeAfter), c.answer) << c.name;
+  }
+  // The helper lived through all of it and still serves.
+  auto connection = connect(events);
+  proxy(connection, events)->send(selectors::getVersionWithCompletion, {}, events.replyRecorder());
+  EXPECT_EQ(events.texts(1), std::vector<std::string>{"reply \"" + std::string(HelperVersion) + "\""});
+  EXPECT_EQ(recording.channel("launchd"), std::vector<std::string>{"started " + kLabel});
+}
+
+TEST_F(HelperProcessTest, AClientIsRejectedWhenTheSocketIsOpenToOthers) {
+  const std::string socketPath = SimLaunchd::serviceSocketPath(root, kLabel);
+  ASSERT_EQ(::chmod(socketPath.c_str(), 0666), 0);
+  auto connection = connect(events);
+  proxy(connection, events)->send(selectors::getVersionWithCompletion, {}, events.replyRecorder());
+  const auto texts = events.texts(2);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0],
+            "error 4097 " + interruptedError("connection to service named " + kLabel,
+                                             "the other side refused the connection (the service's socket "
+                                             "has mode 0666, not 0600)")
+                                .description);
+  EXPECT_EQ(texts[1], "invalidated");
+
+  ASSERT_EQ(::chmod(socketPath.c_str(), 0600), 0);
+  Deliveries later;
+  auto again = connect(later);
+  proxy(again, later)->send(selectors::getVersionWithCompletion, {}, later.replyRecorder());
+  EXPECT_EQ(later.texts(1).size(), 1u);
+  EXPECT_EQ(later.texts(1)[0].rfind("reply ", 0), 0u);
+}
+
+TEST_F(HelperProcessTest, AHelperKilledInTheMiddleOfARequestFailsItAndStartsAgain) {
+  installPowerTool("5");
+  auto connection = connect(events);
+  proxy(connection, events)
+      ->send(selectors::runCommandLsWithPathCompletion, {std::string("1")}, events.replyRecorder());
+  ASSERT_TRUE(testing::eventually([&] { return !powerToolCalls().empty(); }));
+  EXPECT_EQ(traffic.messagesInFlight(), 1u);
+  ASSERT_TRUE(launchd->kill(kLabel));
+  // kill returns once the application's side has noticed.
+  EXPECT_EQ(events.size(), 2u);
+  EXPECT_EQ(events.texts(2), (std::vector<std::string>{
+                                 "error 4097 " + interruptedError("connection to service named " + kLabel,
+                                                                  "the other side closed the connection")
+                                                     .description,
+                                 "invalidated"}));
+  EXPECT_EQ(traffic.messagesInFlight(), 0u);
+
+  installPowerTool("");
+  Deliveries later;
+  auto again = connect(later);
+  proxy(again, later)
+      ->send(selectors::runCommandLsWithPathCompletion, {std::string("0")}, later.replyRecorder());
+  EXPECT_EQ(later.texts(3).back(), "reply 0");
+  EXPECT_EQ(recording.channel("launchd"),
+            (std::vector<std::string>{"started " + kLabel, "exited " + kLabel, "started " + kLabel}));
+}
+
+TEST_F(HelperProcessTest, RequestsInFlightOnTwoConnectionsAreAllAnswered) {
+  installPowerTool("0.3");
+  Deliveries second;
+  auto first = connect(events);
+  auto other = connect(second);
+  for (const char* argument : {"1", "0"}) {
+    proxy(first, events)
+        ->send(selectors::runCommandLsWithPathCompletion, {std::string(argument)}, events.replyRecorder());
+    proxy(other, second)
+        ->send(selectors::runCommandLsWithPathCompletion, {std::string(argument)}, second.replyRecorder());
+  }
+  EXPECT_TRUE(traffic.awaitAnswers(std::chrono::seconds(10)));
+  for (Deliveries* delivered : {&events, &second}) {
+    EXPECT_EQ(delivered->texts(6),
+              (std::vector<std::string>{"stdout sleep setting 1\n", "stderr note\n", "reply 0",
+                                        "stdout sleep setting 0\n", "stderr note\n", "reply 0"}));
+  }
+}
+
+}  // namespace
+}  // namespace brannic::sim

@@ -1,0 +1,81 @@
+// The helper's process runner: real tools inside the machine folder, no
+// shell between the caller and the tool.
+#include "platform/sim/processes/process_runner.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/sim/ipc_test_support.h"
+
+namespace brannic::sim {
+namespace {
+
+class ProcessRunnerTest : public ::testing::Test {
+ protected:
+  // Installs a /bin/sh script at <machine>/usr/bin/<name>.
+  void installTool(const std::string& name, const std::string& body, unsigned mode = 0755) {
+    std::filesystem::create_directories(folder.path() + "/usr/bin");
+    const std::string path = folder.path() + "/usr/bin/" + name;
+    std::ofstream(path) << "#!/bin/sh\n" << body;
+    ::chmod(path.c_str(), mode);
+  }
+
+  testing::TempFolder folder;
+  SimProcessRunner runner{folder.path()};
+};
+
+TEST_F(ProcessRunnerTest, ArgumentsReachTheToolExactlyAsGiven) {
+  installTool("args", "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done\n");
+  const auto result = runner.run("/usr/bin/args", {"a b", "$(touch x)", ";", "", "*"});
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->standardOutput, "[a b]\n[$(touch x)]\n[;]\n[]\n[*]\n");
+  EXPECT_FALSE(std::filesystem::exists(folder.path() + "/x"));
+}
+
+TEST_F(ProcessRunnerTest, ExitStatusAndBothStreamsComeBack) {
+  const std::string root = std::filesystem::canonical(folder.path()).string();
+  const struct {
+    const char* body;
+    int exitCode;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {"exit 0\n", 0, "", ""},
+      {"echo out; echo err >&2; exit 3\n", 3, "out\n", "err\n"},
+      {"kill -9 $$\n", 128 + 9, "", ""},
+      {"echo \"$PATH|$HOME|$(pwd)\"\n", 0, "/usr/bin:/bin||" + root + "\n", ""},
+      {"read line; echo \"[$line]\"\n", 0, "[]\n", ""},  // standard input is empty
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    installTool("tool", c.body);
+    const auto result = runner.run("/usr/bin/tool", {});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->exitCode, c.exitCode);
+    EXPECT_EQ(result->standardOutput, c.out);
+    EXPECT_EQ(result->standardError, c.err);
+  }
+}
+
+TEST_F(ProcessRunnerTest, ALotOfOutputOnBothStreamsDoesNotStallTheTool) {
+  installTool("chatty",
+              "i=0; while [ $i -lt 4000 ]; do echo 'line on standard error' >&2; "
+              "echo 'line on standard output'; i=$((i+1)); done\n");
+  const auto result = runner.run("/usr/bin/chatty", {});
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->standardOutput.size(), 4000u * 24);
+  EXPECT_EQ(result->standardError.size(), 4000u * 23);
+}
+
+TEST_F(ProcessRunnerTest, AToolThatCannotStartIsReportedAsSuch) {
+  installTool("notexecutable", "exit 0\n", 0644);
+  for (const std::string path : {"/usr/bin/missing", "usr/bin/notexecutable", "/usr/bin/notexecutable", ""}) {
+    EXPECT_FALSE(runner.run(path, {})) << path;
+  }
+}
+
+}  // namespace
+}  // namespace brannic::sim

@@ -1,0 +1,200 @@
+// The simulated run loop with other threads: posting from anywhere, the
+// global queue, settling, and the real clock.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/sim/run_loop/run_loop.h"
+
+namespace brannic::sim {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(RunLoopThreadsTest, WorkPostedFromManyThreadsAllRunsOnTheMainThreadInEachThreadsOrder) {
+  SimRunLoop loop(ClockKind::virtualClock);
+  const auto mainThread = std::this_thread::get_id();
+  constexpr int kThreads = 4;
+  constexpr int kPerThread = 500;
+  std::map<int, std::vector<int>> seen;  // main thread only
+  bool allOnMain = true;
+  std::vector<std::thread> posters;
+  for (int t = 0; t < kThreads; ++t) {
+    posters.emplace_back([&, t] {
+      for (int i = 0; i < kPerThread; ++i) {
+        auto block = [&, t, i] {
+          allOnMain = allOnMain && std::this_thread::get_id() == mainThread;
+          seen[t].push_back(i);
+        };
+        if (i % 2 == 0) {
+          loop.addOperationToMainQueue(block);
+        } else {
+          loop.dispatchAsyncMain(block);
+        }
+      }
+    });
+  }
+  for (auto& poster : posters) poster.join();
+  loop.runUntilIdle();
+  EXPECT_TRUE(allOnMain);
+  for (int t = 0; t < kThreads; ++t) {
+    ASSERT_EQ(seen[t].size(), static_cast<std::size_t>(kPerThread));
+    for (int i = 0; i < kPerThread; ++i) ASSERT_EQ(seen[t][i], i);
+  }
+}
+
+// Another thread's post joins the queue when the main thread next posts,
+// on either clock.
+TEST(RunLoopThreadsTest, PostsFromOtherThreadsJoinTheQueueBeforeTheMainThreadPosts) {
+  for (const auto clock : {ClockKind::virtualClock, ClockKind::realClock}) {
+    SimRunLoop loop(clock);
+    std::vector<std::string> events;
+    loop.addOperationToMainQueue([&] {
+      std::thread other([&] { loop.dispatchAsyncMain([&] { events.push_back("other thread"); }); });
+      other.join();
+      loop.dispatchAsyncMain([&] { events.push_back("main thread"); });
+    });
+    loop.runUntilIdle();
+    EXPECT_EQ(events, (std::vector<std::string>{"other thread", "main thread"}));
+  }
+}
+
+// On the virtual clock a reply takes no time: a post the main thread makes
+// after sending a request comes after what the reply posts.
+TEST(RunLoopThreadsTest, MainThreadPostsWaitForWorkInFlight) {
+  SimRunLoop loop(ClockKind::virtualClock);
+  std::vector<std::string> events;
+  std::thread replier;
+  loop.addOperationToMainQueue([&] {
+    ExternalWork request = loop.beginExternalWork("com.brannic.helper");
+    replier = std::thread([&loop, &events, request = std::move(request)]() mutable {
+      std::this_thread::sleep_for(20ms);
+      loop.dispatchAsyncMain([&events] { events.push_back("reply logged"); });
+      request.end();
+    });
+    loop.addOperationToMainQueue([&events] { events.push_back("posted after sending"); });
+  });
+  EXPECT_TRUE(loop.settle(5000ms).empty());
+  replier.join();
+  EXPECT_EQ(events, (std::vector<std::string>{"reply logged", "posted after sending"}));
+}
+
+TEST(RunLoopThreadsTest, AMainThreadPostGivesUpOnWorkThatDoesNotEndAndSettleReportsIt) {
+  SimRunLoop loop(ClockKind::virtualClock);
+  loop.setExternalWorkTimeout(20ms);
+  ExternalWork stuck = loop.beginExternalWork("com.brannic.helper");
+  bool ran = false;
+  loop.addOperationToMainQueue([&ran] { ran = true; });
+  EXPECT_EQ(loop.settle(5000ms), (std::vector<std::string>{"com.brannic.helper"}));
+  EXPECT_TRUE(ran);
+  EXPECT_TRUE(loop.settle(5000ms).empty()) << "reported once";
+}
+
+// Whether a reply arrives before or after the main thread gets to work, a
+// settled run comes out in one order.
+TEST(RunLoopThreadsTest, SettledOrderDoesNotDependOnThreadTiming) {
+  for (const auto delay : {0ms, 1ms, 20ms}) {
+    SimRunLoop loop(ClockKind::virtualClock);
+    std::vector<std::string> events;
+    loop.addOperationToMainQueue([&] { events.push_back("queued before"); });
+    ExternalWork work = loop.beginExternalWork("reply");
+    std::thread replier([&loop, &events, delay, work = std::move(work)]() mutable {
+      std::this_thread::sleep_for(delay);
+      loop.addOperationToMainQueue([&events] { events.push_back("reply handled"); });
+      work.end();
+    });
+    EXPECT_TRUE(loop.settle(5000ms).empty());
+    replier.join();
+    EXPECT_EQ(events, (std::vector<std::string>{"queued before", "reply handled"})) << delay.count() << " ms";
+  }
+}
+
+TEST(RunLoopThreadsTest, GlobalQueueRunsOffTheMainThreadAndSettleWaitsForItsHopBack) {
+  SimRunLoop loop(ClockKind::virtualClock);
+  const auto mainThread = std::this_thread::get_id();
+  std::atomic<bool> ranOffMain = false;
+  std::vector<std::string> events;
+  loop.dispatchAsyncGlobal([&] {
+    ranOffMain = std::this_thread::get_id() != mainThread;
+    loop.sleepForTimeInterval(0.05);  // real time, on this thread only
+    loop.dispatchAsyncMain([&] { events.push_back("back on main"); });
+  });
+  EXPECT_TRUE(loop.settle(5000ms).empty());
+  EXPECT_TRUE(ranOffMain);
+  EXPECT_EQ(events, (std::vector<std::string>{"back on main"}));
+}
+
+TEST(RunLoopThreadsTest, SettleWaitsForExternalWorkEndingOnAnotherThread) {
+  SimRunLoop loop(ClockKind::virtualClock);
+  std::vector<std::string> events;
+  ExternalWork work = loop.beginExternalWork("com.brannic.helper");
+  std::thread replier([&loop, &events, work = std::move(work)]() mutable {
+    std::this_thread::sleep_for(30ms);
+    loop.addOperationToMainQueue([&events] { events.push_back("reply handled"); });
+    work.end();
+  });
+  const auto labels = loop.settle(5000ms);
+  replier.join();
+  EXPECT_TRUE(labels.empty());
+  EXPECT_EQ(events, (std::vector<std::string>{"reply handled"}));
+}
+
+TEST(RunLoopThreadsTest, SettleTimesOutOnWorkThatNeverEnds) {
+  SimRunLoop loop(ClockKind::virtualClock);
+  ExternalWork stuck = loop.beginExternalWork("com.brannic.helper");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(loop.settle(100ms), (std::vector<std::string>{"com.brannic.helper"}));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+}
+
+// Served with a settle between steps, the real clock gives the order of a
+// virtual wait: a reply that takes longer than the timer's interval is still
+// handled before the timer fires.
+TEST(RunLoopThreadsTest, RealClockServedWithSettlingHandlesRepliesBeforeTheNextFiring) {
+  SimRunLoop loop(ClockKind::realClock);
+  std::vector<std::string> events;  // main thread only
+  std::thread replier([&loop, &events, work = loop.beginExternalWork("com.brannic.helper")]() mutable {
+    std::this_thread::sleep_for(50ms);
+    loop.addOperationToMainQueue([&events] { events.push_back("reply handled"); });
+    work.end();
+  });
+  auto timer = loop.scheduleRepeatingTimer(0.01, [&events](Timer& self) {
+    events.push_back("tick");
+    self.invalidate();
+  });
+  loop.runUntil([&] { return !timer->isValid(); }, std::nullopt, [&] { loop.settle(5000ms); });
+  replier.join();
+  EXPECT_EQ(events, (std::vector<std::string>{"reply handled", "tick"}));
+}
+
+TEST(RunLoopThreadsTest, RealClockFiresTimersAndWakesForPostedWorkWithoutSpinning) {
+  SimRunLoop loop(ClockKind::realClock);
+  int firings = 0;
+  auto timer = loop.scheduleRepeatingTimer(0.02, [&firings](Timer& self) {
+    if (++firings == 3) self.invalidate();
+  });
+  const auto startCpu = std::clock();
+  loop.advance(0.2);
+  const double cpuSeconds = static_cast<double>(std::clock() - startCpu) / CLOCKS_PER_SEC;
+  EXPECT_EQ(firings, 3);
+  EXPECT_GE(loop.now(), 0.2);
+  EXPECT_LT(cpuSeconds, 0.1) << "waiting must sleep, not spin";
+
+  std::atomic<bool> ready = false;
+  std::thread poster([&] {
+    std::this_thread::sleep_for(20ms);
+    ready = true;
+    loop.wake();
+  });
+  loop.runUntil([&ready] { return ready.load(); });
+  poster.join();
+  EXPECT_TRUE(ready);
+}
+
+}  // namespace
+}  // namespace brannic::sim

@@ -1,0 +1,564 @@
+// The simulated transport in one process: a listener on a real Unix socket,
+// client connections to it, and a raw peer that sends what no well-behaved
+// connection would.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "tests/sim/ipc_test_support.h"
+#include "platform/sim/xpc/connection.h"
+#include "platform/sim/xpc/connections.h"
+#include "platform/sim/xpc/errors.h"
+#include "platform/sim/xpc/listener.h"
+#include "platform/sim/xpc/wire.h"
+
+namespace brannic::sim {
+namespace {
+
+using testing::Deliveries;
+using testing::TempFolder;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr const char* kService = "com.test.echo";
+
+// echo: answers its text; wait: answers its number after that many
+// milliseconds; note: has no reply block; keep: answers its data.
+const XpcInterface& echoInterface() {
+  static const XpcInterface interface {
+    "EchoProtocol", {
+      {"echo:reply:", {XpcClass::string}, XpcClass::string, ""},
+          {"wait:reply:", {XpcClass::number}, XpcClass::number, ""},
+          {"note:", {XpcClass::string}, std::nullopt, ""}, {
+        "keep:reply:", {XpcClass::data}, XpcClass::data, ""
+      }
+    }
+  };
+  return interface;
+}
+
+class EchoObject final : public XpcExportedObject {
+ public:
+  explicit EchoObject(Deliveries& calls) : calls_(calls) {}
+  void invoke(const std::string& selector, std::vector<XpcValue> arguments, XpcReply reply) override {
+    calls_.add("call " + selector);
+    if (selector == "wait:reply:")
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::get<std::int64_t>(arguments[0])));
+    if (reply) reply(arguments[0]);
+  }
+
+ private:
+  Deliveries& calls_;
+};
+
+class FixedLookup final : public SimXpcServiceLookup {
+ public:
+  explicit FixedLookup(std::string path) : path_(std::move(path)) {}
+  std::optional<std::string> lookUpService(const std::string& name) override {
+    if (name != kService) return std::nullopt;
+    return path_;
+  }
+
+ private:
+  std::string path_;
+};
+
+// Reads frames from a raw socket, waiting up to 5 s for each.
+class FrameSource {
+ public:
+  explicit FrameSource(int fd) : fd_(fd) {}
+  std::optional<Bytes> next() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (auto payload = reader_.next()) return payload;
+      pollfd polled{fd_, POLLIN, 0};
+      if (::poll(&polled, 1, 100) <= 0) continue;
+      std::uint8_t buffer[4096];
+      const ssize_t count = ::recv(fd_, buffer, sizeof buffer, 0);
+      if (count <= 0) return std::nullopt;
+      reader_.append(buffer, static_cast<std::size_t>(count));
+    }
+    return std::nullopt;
+  }
+
+ private:
+  int fd_;
+  wire::FrameReader reader_;
+};
+
+void writeBytes(int fd, const Bytes& bytes) {
+  ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+}
+
+Bytes header(std::uint32_t length) {
+  return {static_cast<std::uint8_t>(length >> 24), static_cast<std::uint8_t>(length >> 16),
+          static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)};
+}
+
+class IpcTransport : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_FALSE(folder.path().empty()); }
+  void TearDown() override { stopServer(); }
+
+  // A listener that accepts every client and exports EchoProtocol.
+  void startServer(std::function<bool(std::shared_ptr<XpcConnection>)> decide = nullptr) {
+    std::string error;
+    OwnedFd socket = listenOnPath(socketPath, 0600, &error);
+    ASSERT_TRUE(socket.valid()) << error;
+    listener = std::make_unique<SimXpcListener>(std::move(socket), socketPath, SimXpcListener::Options{});
+    if (!decide) {
+      decide = [this](std::shared_ptr<XpcConnection> connection) {
+        connection->setExportedInterface(echoInterface());
+        connection->setExportedObject(std::make_shared<EchoObject>(serverCalls));
+        connection->resume();
+        return true;
+      };
+    }
+    listener->setShouldAcceptNewConnection(std::move(decide));
+    serving = std::thread([this] { listener->resume(); });
+  }
+
+  void stopServer() {
+    if (!listener) return;
+    listener->stop();
+    serving.join();
+    listener.reset();
+  }
+
+  std::shared_ptr<SimXpcConnection> connect(SimXpcTraffic* traffic = nullptr) {
+    auto connection = SimXpcConnection::toService(kService, &lookup, traffic);
+    connection->setRemoteObjectInterface(echoInterface());
+    connection->setInvalidationHandler(client.invalidationRecorder());
+    connection->resume();
+    return connection;
+  }
+
+  void send(const std::shared_ptr<SimXpcConnection>& connection, const std::string& selector,
+            std::vector<XpcValue> arguments, bool withReply = true) {
+    connection->send(selector, std::move(arguments), withReply ? client.replyRecorder() : nullptr,
+                     client.errorRecorder());
+  }
+
+  TempFolder folder;
+  std::string socketPath = folder.path() + "/echo";
+  FixedLookup lookup{socketPath};
+  std::unique_ptr<SimXpcListener> listener;
+  std::thread serving;
+  Deliveries serverCalls;
+  Deliveries client;
+};
+
+std::string interrupted(const std::string& reason) {
+  return "error 4097 " +
+         interruptedError(std::string("connection to service named ") + kService, reason).description;
+}
+
+TEST_F(IpcTransport, RepliesAndHandlersRunOnTheConnectionsOwnQueue) {
+  startServer();
+  auto connection = connect();
+  send(connection, "echo:reply:", {std::string("hello")});
+  send(connection, "note:", {std::string("no reply")}, false);
+  send(connection, "echo:reply:", {XpcNil{}});
+  EXPECT_EQ(client.texts(2), (std::vector<std::string>{"reply \"hello\"", "reply nil"}));
+  EXPECT_EQ(serverCalls.texts(3),
+            (std::vector<std::string>{"call echo:reply:", "call note:", "call echo:reply:"}));
+
+  connection->invalidate();
+  const auto events = client.waitFor(3);
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[2].what, "invalidated");
+  EXPECT_NE(events[0].thread, std::this_thread::get_id());
+  EXPECT_EQ(events[0].thread, events[2].thread);
+  EXPECT_NE(serverCalls.waitFor(1)[0].thread, events[0].thread);
+}
+
+TEST_F(IpcTransport, TwoRequestsInFlightAreBothAnsweredInOrder) {
+  startServer();
+  auto connection = connect();
+  send(connection, "wait:reply:", {std::int64_t{150}});
+  send(connection, "echo:reply:", {std::string("second")});
+  EXPECT_EQ(client.texts(2), (std::vector<std::string>{"reply 150", "reply \"second\""}));
+}
+
+TEST_F(IpcTransport, MessagesSentBeforeResumeGoOutOnResume) {
+  startServer();
+  auto connection = SimXpcConnection::toService(kService, &lookup, nullptr);
+  connection->setRemoteObjectInterface(echoInterface());
+  send(connection, "echo:reply:", {std::string("early")});
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(client.size(), 0u);
+  connection->resume();
+  EXPECT_EQ(client.texts(1), std::vector<std::string>{"reply \"early\""});
+}
+
+// Messages the exported interface does not allow, sent through an ordinary
+// proxy: the server drops the connection and says why.
+TEST_F(IpcTransport, AMessageTheInterfaceDoesNotAllowDropsTheConnection) {
+  const struct {
+    const char* name;
+    std::string selector;
+    std::vector<XpcValue> arguments;
+    bool withReply;
+    std::string reason;
+  } cases[] = {
+      {"unknown selector",
+       "bogus:",
+       {std::string("x")},
+       true,
+       "the other side refused a message EchoProtocol does not allow: unknown selector \"bogus:\" for "
+       "EchoProtocol"},
+      {"wrong class",
+       "echo:reply:",
+       {std::int64_t{1}},
+       true,
+       "the other side refused a message EchoProtocol does not allow: echo:reply: argument 1 is NSNumber, "
+       "not "
+       "NSString"},
+      {"wrong count",
+       "echo:reply:",
+       {std::string("a"), std::string("b")},
+       true,
+       "the other side refused a message EchoProtocol does not allow: echo:reply: takes 1 arguments, not 2"},
+      {"no reply block",
+       "echo:reply:",
+       {std::string("a")},
+       false,
+       "the other side refused a message EchoProtocol does not allow: echo:reply: needs a reply block"},
+  };
+  startServer();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Deliveries events;
+    auto connection = SimXpcConnection::toService(kService, &lookup, nullptr);
+    connection->setRemoteObjectInterface(echoInterface());
+    connection->setInvalidationHandler(events.invalidationRecorder());
+    connection->resume();
+    // A well-formed request waits on the server when the bad one arrives.
+    connection->send("wait:reply:", {std::int64_t{100}}, events.replyRecorder(), events.errorRecorder());
+    connection->send(c.selector, c.arguments, c.withReply ? events.replyRecorder() : nullptr,
+                     events.errorRecorder());
+    const std::string error = interrupted(c.reason);
+    // The server reads the bad message before the reply to the first one
+    // goes out: both requests fail, in the order sent; the handler runs
+    // last, once.
+    std::vector<std::string> expected{error};
+    if (c.withReply) expected.push_back(error);
+    expected.push_back("invalidated");
+    EXPECT_EQ(events.texts(expected.size()), expected);
+
+    connection->send("echo:reply:", {std::string("late")}, events.replyRecorder(), events.errorRecorder());
+    EXPECT_EQ(events.waitFor(expected.size() + 1).back().what,
+              "error 4099 " + invalidatedError(connection->description(), c.reason).description);
+  }
+  // The server survived all of it.
+  auto connection = connect();
+  send(connection, "echo:reply:", {std::string("still here")});
+  EXPECT_EQ(client.texts(1), std::vector<std::string>{"reply \"still here\""});
+}
+
+// A raw peer playing the server sends what the client must refuse.
+TEST_F(IpcTransport, ReceivedGarbageDropsTheConnectionAndTellsThePeer) {
+  const Bytes garbled = [] {
+    Bytes frame = header(2);
+    frame.push_back(9);
+    frame.push_back(9);
+    return frame;
+  }();
+  const struct {
+    const char* name;
+    // What the raw server sends, given the reply ids of the client's two requests.
+    std::function<Bytes(std::uint64_t, std::uint64_t)> bytes;
+    std::string firstError;   // of the echo request
+    std::string secondError;  // of the wait request
+    std::string told;         // the goodbye the raw server gets, empty: none (it closed)
+    bool closeAfter;
+  } cases[] = {
+      {"garbled frame", [&](std::uint64_t, std::uint64_t) { return garbled; },
+       interrupted("received a garbled frame (unknown message kind 9)"),
+       interrupted("received a garbled frame (unknown message kind 9)"),
+       "a garbled frame (unknown message kind 9)", false},
+      {"oversized frame", [](std::uint64_t, std::uint64_t) { return header(wire::kMaxPayloadSize + 1); },
+       interrupted("received an oversized frame (1048577 bytes; the limit is 1048576)"),
+       interrupted("received an oversized frame (1048577 bytes; the limit is 1048576)"),
+       "an oversized frame (1048577 bytes; the limit is 1048576)", false},
+      {"truncated frame",
+       [](std::uint64_t first, std::uint64_t) {
+         Bytes frame = wire::encode(wire::Reply{first, std::string("cut")});
+         frame.resize(frame.size() - 2);
+         return frame;
+       },
+       interrupted("received a truncated frame (19 of 21 bytes) before the other side closed the connection"),
+       interrupted("received a truncated frame (19 of 21 bytes) before the other side closed the connection"),
+       "", true},
+      {"reply to no message",
+       [](std::uint64_t, std::uint64_t) {
+         return wire::encode(wire::Reply{999, XpcNil{}});
+       },
+       interrupted("received a reply to unknown message 999"),
+       interrupted("received a reply to unknown message 999"), "a reply to unknown message 999", false},
+      {"reply of the wrong class",
+       [](std::uint64_t first, std::uint64_t) {
+         return wire::encode(wire::Reply{first, XpcData{1, 2}});
+       },
+       "error 4101 " + replyInvalidError(std::string("connection to service named ") + kService,
+                                         "echo:reply:", "NSData where NSString was declared")
+                           .description,
+       interrupted("received an invalid reply to echo:reply:: NSData where NSString was declared"),
+       "an invalid reply to echo:reply:: NSData where NSString was declared", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string error;
+    OwnedFd listening = listenOnPath(socketPath, 0600, &error);
+    ASSERT_TRUE(listening.valid()) << error;
+    Deliveries events;
+    auto connection = SimXpcConnection::toService(kService, &lookup, nullptr);
+    connection->setRemoteObjectInterface(echoInterface());
+    connection->setInvalidationHandler(events.invalidationRecorder());
+    connection->resume();
+    connection->send("echo:reply:", {std::string("x")}, events.replyRecorder(), events.errorRecorder());
+    connection->send("wait:reply:", {std::int64_t{1}}, events.replyRecorder(), events.errorRecorder());
+
+    pollfd polled{listening.get(), POLLIN, 0};
+    ASSERT_EQ(::poll(&polled, 1, 5000), 1);
+    OwnedFd peer = acceptConnection(listening.get());
+    ASSERT_TRUE(peer.valid());
+    FrameSource frames(peer.get());
+    std::uint64_t ids[2] = {0, 0};
+    for (auto& id : ids) {
+      const auto payload = frames.next();
+      ASSERT_TRUE(payload);
+      id = std::get<wire::Call>(*wire::decodePayload(payload->data(), payload->size(), nullptr)).replyId;
+    }
+    writeBytes(peer.get(), c.bytes(ids[0], ids[1]));
+    if (c.closeAfter) peer.reset();
+
+    const auto texts = events.texts(3);
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], c.firstError);
+    EXPECT_EQ(texts[1], c.secondError);
+    EXPECT_EQ(texts[2], "invalidated");
+    if (!c.told.empty()) {
+      const auto goodbye = frames.next();
+      ASSERT_TRUE(goodbye);
+      EXPECT_EQ(
+          std::get<wire::Goodbye>(*wire::decodePayload(goodbye->data(), goodbye->size(), nullptr)).reason,
+          c.told);
+    }
+  }
+}
+
+TEST_F(IpcTransport, AFrameThatStopsArrivingCountsAsTruncated) {
+  std::string error;
+  OwnedFd listening = listenOnPath(socketPath, 0600, &error);
+  ASSERT_TRUE(listening.valid()) << error;
+  auto connection = connect();
+  send(connection, "echo:reply:", {std::string("x")});
+  pollfd polled{listening.get(), POLLIN, 0};
+  ASSERT_EQ(::poll(&polled, 1, 5000), 1);
+  OwnedFd peer = acceptConnection(listening.get());
+  ASSERT_TRUE(FrameSource(peer.get()).next());
+  writeBytes(peer.get(), header(10));  // and nothing more, but the peer stays
+  const auto texts = client.texts(2);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0], interrupted("received a truncated frame (4 of 14 bytes, then nothing for 2 s)"));
+  EXPECT_EQ(texts[1], "invalidated");
+}
+
+TEST_F(IpcTransport, InvalidateEndsPendingMessagesThenRunsItsHandlerOnce) {
+  startServer();
+  auto connection = connect();
+  send(connection, "wait:reply:", {std::int64_t{300}});
+  serverCalls.waitFor(1);
+  connection->invalidate();
+  connection->invalidate();
+  const std::string invalidated = "error 4099 " + invalidatedError(connection->description(), "").description;
+  EXPECT_EQ(client.texts(2), (std::vector<std::string>{invalidated, "invalidated"}));
+  EXPECT_TRUE(connection->isInvalidated());
+
+  send(connection, "echo:reply:", {std::string("after")});
+  EXPECT_EQ(client.texts(3).back(), invalidated);
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_EQ(client.size(), 3u) << "the reply to the invalidated request must not arrive";
+  EXPECT_NE(invalidated.find("was invalidated from this process."), std::string::npos);
+}
+
+TEST_F(IpcTransport, APeerThatGoesAwayEndsPendingMessages) {
+  startServer();
+  auto connection = connect();
+  send(connection, "wait:reply:", {std::int64_t{200}});
+  serverCalls.waitFor(1);
+  stopServer();  // the listener invalidates every connection it holds
+  const auto texts = client.texts(2);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0], interrupted("the other side closed the connection"));
+  EXPECT_EQ(texts[1], "invalidated");
+}
+
+TEST_F(IpcTransport, LookupFailuresInvalidateTheConnection) {
+  startServer();
+  SimXpcConnections connections(lookup, nullptr);
+  const struct {
+    const char* name;
+    std::string service;
+    std::uint64_t options;
+  } cases[] = {
+      {"unknown service", "com.test.nothing", NSXPCConnectionPrivileged},
+      {"known service outside the system domain", kService, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Deliveries events;
+    auto connection = connections.connectionWithMachServiceName(c.service, c.options);
+    connection->setRemoteObjectInterface(echoInterface());
+    connection->setInvalidationHandler(events.invalidationRecorder());
+    connection->resume();
+    auto proxy = connection->remoteObjectProxyWithErrorHandler(events.errorRecorder());
+    EXPECT_TRUE(proxy->conformsToProtocol("EchoProtocol"));
+    proxy->send("echo:reply:", {std::string("x")}, events.replyRecorder());
+    EXPECT_EQ(events.texts(2),
+              (std::vector<std::string>{
+                  "error 4099 Error Domain=NSCocoaErrorDomain Code=4099 \"The connection to service named " +
+                      c.service +
+                      " was invalidated: failed at lookup with error 3 - No such process.\" "
+                      "UserInfo={NSDebugDescription=The connection to service named " +
+                      c.service + " was invalidated: failed at lookup with error 3 - No such process.}",
+                  "invalidated"}));
+  }
+}
+
+TEST_F(IpcTransport, ReleasingTheLastReferenceInvalidatesTheConnection) {
+  startServer();
+  auto connection = connect();
+  auto proxy = connection->remoteObjectProxyWithErrorHandler(client.errorRecorder());
+  proxy->send("wait:reply:", {std::int64_t{300}}, client.replyRecorder());
+  serverCalls.waitFor(1);
+  connection.reset();  // the proxy still holds it
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(client.size(), 0u);
+  proxy.reset();
+  EXPECT_EQ(client.texts(2).back(), "invalidated");
+}
+
+TEST_F(IpcTransport, AMessageTooLargeToSendDropsTheConnection) {
+  startServer();
+  auto connection = connect();
+  send(connection, "echo:reply:", {std::string(wire::kMaxPayloadSize, 'x')});
+  const auto texts = client.texts(2);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_NE(texts[0].find("Code=4097"), std::string::npos);
+  EXPECT_NE(texts[0].find("a message to send is too large ("), std::string::npos) << texts[0];
+  EXPECT_NE(texts[0].find(" bytes; the limit is 1048576)"), std::string::npos) << texts[0];
+  EXPECT_EQ(texts[1], "invalidated");
+}
+
+TEST(IpcEntitlement, OnlyTheSocketOwnersOwnClientsMayConnect) {
+  const ServiceSocketFile good{true, 0600, 0};
+  const struct {
+    const char* name;
+    std::optional<ServiceSocketFile> file;
+    std::optional<PeerCredentials> peer;
+    const char* violation;  // null: entitled
+  } cases[] = {
+      {"entitled", good, PeerCredentials{42, 0, 0}, nullptr},
+      {"no socket file", std::nullopt, PeerCredentials{42, 0, 0}, "socket file is missing"},
+      {"not a socket", ServiceSocketFile{false, 0600, 0}, PeerCredentials{42, 0, 0}, "is not a socket"},
+      {"owned by another user", ServiceSocketFile{true, 0600, 501}, PeerCredentials{42, 501, 0},
+       "owned by uid 501, not 0"},
+      {"open to everyone", ServiceSocketFile{true, 0666, 0}, PeerCredentials{42, 0, 0},
+       "mode 0666, not 0600"},
+      {"open to the group", ServiceSocketFile{true, 0660, 0}, PeerCredentials{42, 0, 0},
+       "mode 0660, not 0600"},
+      {"client of another user", good, PeerCredentials{42, 501, 20}, "client runs as uid 501, not 0"},
+      {"client unknown", good, std::nullopt, "credentials cannot be read"},
+  };
+  for (const auto& c : cases) {
+    const auto why = entitlementViolation(c.file, 0, c.peer);
+    if (!c.violation) {
+      EXPECT_FALSE(why) << c.name;
+    } else {
+      ASSERT_TRUE(why) << c.name;
+      EXPECT_NE(why->find(c.violation), std::string::npos) << c.name << ": " << *why;
+    }
+  }
+}
+
+TEST_F(IpcTransport, AClientThatIsNotEntitledIsToldWhyAndDisconnected) {
+  startServer();
+  ASSERT_EQ(::chmod(socketPath.c_str(), 0666), 0);
+  auto connection = connect();
+  send(connection, "echo:reply:", {std::string("x")});
+  const auto texts = client.texts(2);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0],
+            interrupted("the other side refused the connection (the service's socket has mode 0666, not "
+                        "0600)"));
+  EXPECT_EQ(listener->rejectedClients(), 1u);
+  EXPECT_EQ(serverCalls.size(), 0u);
+}
+
+TEST_F(IpcTransport, AConnectionTheDelegateRefusesIsClosed) {
+  startServer([](std::shared_ptr<XpcConnection>) { return false; });
+  auto connection = connect();
+  send(connection, "echo:reply:", {std::string("x")});
+  EXPECT_EQ(client.texts(2),
+            (std::vector<std::string>{interrupted("the other side closed the connection"), "invalidated"}));
+}
+
+TEST_F(IpcTransport, TrafficPrintsEveryMessageAndCountsThoseAwaitingAnswers) {
+  startServer();
+  testing::RecordingTranscript recording;
+  SimXpcTraffic traffic(&recording.transcript(), nullptr);
+  std::atomic<int> incoming{0};
+  traffic.setIncomingHook([&] { ++incoming; });
+  auto connection = connect(&traffic);
+  const XpcData first(32, 1), second(32, 2);
+  send(connection, "wait:reply:", {std::int64_t{200}});
+  send(connection, "note:", {std::string("say \"hi\"\n")}, false);
+  connection->send("keep:reply:", {first}, client.replyRecorder(), client.errorRecorder());
+  connection->send("keep:reply:", {second}, client.replyRecorder(), client.errorRecorder());
+  connection->send("keep:reply:", {first}, client.replyRecorder(), client.errorRecorder());
+  EXPECT_EQ(traffic.messagesInFlight(), 4u);
+  EXPECT_FALSE(traffic.awaitAnswers(std::chrono::milliseconds(20)));
+  EXPECT_TRUE(traffic.awaitAnswers(std::chrono::seconds(10)));
+  EXPECT_EQ(client.size(), 4u);  // each answer counted only after its reply block returned
+  EXPECT_EQ(incoming.load(), 4);
+  EXPECT_EQ(recording.channel("ipc"),
+            (std::vector<std::string>{"send wait:reply: 200", "send note: \"say \\\"hi\\\"\\n\"",
+                                      "send keep:reply: auth#1", "send keep:reply: auth#2",
+                                      "send keep:reply: auth#1"}));
+
+  EXPECT_FALSE(traffic.awaitConnectionsClosed(kService, std::chrono::milliseconds(20)));
+  connection->invalidate();
+  EXPECT_TRUE(traffic.awaitConnectionsClosed(kService, std::chrono::seconds(10)));
+}
+
+TEST_F(IpcTransport, HeldMessagesLeaveOnlyWhenLetGo) {
+  startServer();
+  SimXpcTraffic traffic(nullptr, nullptr);
+  traffic.setHoldOutgoing(true);
+  auto connection = connect(&traffic);
+  for (int round = 1; round <= 2; ++round) {
+    SCOPED_TRACE(round);
+    send(connection, "echo:reply:", {std::string("held")});
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(serverCalls.size(), static_cast<std::size_t>(round - 1));
+    {
+      const SimXpcTraffic::OutgoingWindow window(traffic);
+      EXPECT_EQ(client.texts(static_cast<std::size_t>(round)).size(), static_cast<std::size_t>(round));
+    }
+    EXPECT_TRUE(traffic.holdsOutgoing());
+  }
+  // Waiting for answers lets the messages go too.
+  send(connection, "echo:reply:", {std::string("awaited")});
+  EXPECT_TRUE(traffic.awaitAnswers(std::chrono::seconds(10)));
+  EXPECT_EQ(client.size(), 3u);
+  EXPECT_TRUE(traffic.holdsOutgoing());
+}
+
+}  // namespace
+}  // namespace brannic::sim
