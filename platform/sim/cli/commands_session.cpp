@@ -11,7 +11,7 @@ constexpr double kLongestWait = 3600;
 
 void wait(Simulator& simulator, const CommandArguments& arguments) {
   arguments.expectCount(1);
-  simulator.mac().advance(arguments.number(0, 0, kLongestWait));
+  simulator.mac().advance(arguments.number(0, 0, kLongestWait), simulator.waitCutShort());
 }
 
 void settle(Simulator& simulator, const CommandArguments& arguments) {

@@ -40,6 +40,11 @@ class LineReader {
     std::lock_guard lock(mutex_);
     return !lines_.empty() || ended_;
   }
+  // Whether the input has ended (lines typed before its end may still wait).
+  bool ended() {
+    std::lock_guard lock(mutex_);
+    return ended_;
+  }
   // The next line, or false at the end of input. REQUIRES: ready().
   bool take(std::string& line) {
     std::lock_guard lock(mutex_);
@@ -104,18 +109,25 @@ class LineReader {
 }  // namespace
 
 int runInteractiveSession(Simulator& simulator, int inputFd) {
-  SimRunLoop& runLoop = simulator.mac().runLoop();
-  LineReader reader(inputFd, runLoop);
+  SimMac& mac = simulator.mac();
+  LineReader reader(inputFd, mac.runLoop());
+  simulator.setWaitCutShort([&reader] { return reader.ended(); });
   int lineNumber = 0;
   std::string line;
   while (!simulator.isTerminated()) {
+    // What the last command left queued or in flight settles at once, in
+    // the order a script's `settle` gives it, before the next prompt.
+    mac.settle();
     std::fputs(kPrompt, stderr);
     std::fflush(stderr);
-    runLoop.runUntil([&reader] { return reader.ready(); });
+    // While the owner types, the loop is served as a script's `wait`
+    // serves it, only on the real clock.
+    mac.runUntil([&reader] { return reader.ready(); });
     if (!reader.take(line)) break;
     ++lineNumber;
     simulator.runLine(line, lineNumber, /*echo=*/false);
   }
+  simulator.setWaitCutShort(nullptr);
   if (!simulator.isTerminated()) std::fputc('\n', stderr);
   reader.stop();
   return Simulator::kExitSuccess;

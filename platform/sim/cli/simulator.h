@@ -2,6 +2,7 @@
 // time, from a script or from an interactive session.
 #pragma once
 
+#include <functional>
 #include <istream>
 #include <string>
 #include <string_view>
@@ -50,12 +51,19 @@ class Simulator {
   // Prints `sim: <text>`; `text` must already be escaped.
   void notice(std::string_view text) { transcript().emit("sim", text); }
 
+  // Whether the owner wants a running `wait` cut short. An interactive
+  // session answers "the input has ended", so that Ctrl-D never sits out a
+  // long wait; a script never cuts a wait short.
+  void setWaitCutShort(std::function<bool()> cutShort) { waitCutShort_ = std::move(cutShort); }
+  const std::function<bool()>& waitCutShort() const { return waitCutShort_; }
+
  private:
   void run(std::string_view line);
 
   SimMac& mac_;
   const CommandTable& table_;
   bool terminated_ = false;
+  std::function<bool()> waitCutShort_;
 };
 
 }  // namespace brannic::sim

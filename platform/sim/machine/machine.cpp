@@ -89,10 +89,11 @@ SimMac::SimMac(Transcript& transcript, SimMacOptions options)
   // so the line lands in the transcript where the main thread is, never in
   // the middle of another command.
   xpcTraffic_.setIncomingHook([this] { runLoop_.addOperationToMainQueue([this] { lookAtMachine(); }); });
-  // On the virtual clock, messages to the helper leave only while the main
-  // thread waits for them, so what the helper does has a fixed place in the
-  // transcript.
-  xpcTraffic_.setHoldOutgoing(options_.clock == ClockKind::virtualClock);
+  // Messages to the helper leave only while the main thread waits for them,
+  // so what the helper does has a fixed place in the transcript, on either
+  // clock.
+  xpcTraffic_.setHoldOutgoing(true);
+  runLoop_.setExternalWorkTimeout(options_.answerTimeout);
   runLoop_.setExternalWorkWaitHook([this](bool waiting) {
     if (waiting) {
       xpcTraffic_.openWindow();
@@ -144,7 +145,7 @@ void SimMac::endApplicationProcess() {
   // Global-queue blocks may still reach into the application; they finish
   // before it goes.
   runLoop_.joinGlobalWork();
-  xpc_.abandonAll(kSettleTimeout);
+  xpc_.abandonAll(options_.answerTimeout);
   runLoop_.discardWork();
   appKit_.setResponderChain(nullptr, nullptr);
   application_.reset();
@@ -157,19 +158,23 @@ void SimMac::lookAtMachine() {
 
 void SimMac::settle() {
   const SimXpcTraffic::OutgoingWindow messagesGo(xpcTraffic_);
-  const auto unanswered = runLoop_.settle(kSettleTimeout);
+  const auto unanswered = runLoop_.settle(options_.answerTimeout);
   lookAtMachine();
   for (const std::string& label : unanswered) {
     transcript_.emit("sim", "no answer from " + escapeText(label));
   }
 }
 
-void SimMac::advance(double seconds) {
-  if (runLoop_.clock() == ClockKind::realClock) {
-    runLoop_.advance(seconds);
+void SimMac::advance(double seconds, const std::function<bool()>& stop) {
+  if (runLoop_.clock() == ClockKind::realClock && stop) {
+    runLoop_.runUntil(stop, runLoop_.now() + seconds, [this] { settle(); });
     return;
   }
   runLoop_.advance(seconds, [this] { settle(); });
+}
+
+void SimMac::runUntil(const std::function<bool()>& stop) {
+  runLoop_.runUntil(stop, std::nullopt, [this] { settle(); });
 }
 
 std::optional<std::string> SimMac::templateResource(const std::string& fileName) const {

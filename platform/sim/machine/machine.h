@@ -16,6 +16,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -52,13 +53,14 @@ struct SimMacOptions {
   // The bundle template (a Brannic.app folder) to install; empty: an empty
   // bundle.
   std::string bundleTemplate;
+  // How long, in real time, settle() and a post on the main thread wait
+  // for work outside the main thread before giving up on it.
+  std::chrono::milliseconds answerTimeout{std::chrono::seconds(5)};
 };
 
 class SimMac {
  public:
   static constexpr const char* kBundleName = "Brannic.app";
-  // How long settle() waits for work outside the main thread, in real time.
-  static constexpr std::chrono::milliseconds kSettleTimeout{5000};
 
   // Throws std::runtime_error saying why the machine cannot be set up.
   SimMac(Transcript& transcript, SimMacOptions options);
@@ -95,7 +97,7 @@ class SimMac {
   // The application dies at once, as a crash would: its connections close
   // without a goodbye, its queued work and timers go without running, and
   // its sound stops. Returns once the helper has handled the end of those
-  // connections (at most kSettleTimeout); what the helper did shows at the
+  // connections (at most options.answerTimeout); what the helper did shows at the
   // next look at the machine. The machine keeps running, and launch()
   // starts the application again. REQUIRES: application() != null.
   void crashApplication();
@@ -107,12 +109,18 @@ class SimMac {
   void lookAtMachine();
 
   // Runs queued main work and waits for work outside the main thread (see
-  // SimRunLoop::settle); work still pending after kSettleTimeout prints
+  // SimRunLoop::settle); work still pending after the answer timeout prints
   // `sim: no answer from <label>` and is not waited for again.
   void settle();
-  // Lets virtual time pass (see SimRunLoop::advance), settling before each
-  // timer firing and at the end: messages in flight take no virtual time.
-  void advance(double seconds);
+  // Lets time pass (see SimRunLoop::advance), settling before each timer
+  // firing and at the end: messages in flight take no virtual time, and on
+  // the real clock they are answered before the next timer fires. On the
+  // real clock `stop`, when given, ends the wait early.
+  void advance(double seconds, const std::function<bool()>& stop = nullptr);
+  // Real clock: serves the run loop until `stop` returns true. Queued work
+  // runs at once and timers fire when due, each step settled as advance()
+  // settles, so the events come in the order a script's `wait` gives them.
+  void runUntil(const std::function<bool()>& stop);
 
   // The bytes of a resource as the bundle template has it, or nullopt.
   std::optional<std::string> templateResource(const std::string& fileName) const;

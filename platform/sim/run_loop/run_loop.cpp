@@ -55,9 +55,6 @@ struct RunLoopShared {
       giveUpPending(givenUpLabels);
   }
 
-  // On the virtual clock, work on other threads takes no time: before the
-  // main thread posts, that work finishes, and what it posts goes first.
-  bool otherThreadsFinishFirst = false;
   std::chrono::milliseconds externalTimeout{5000};
   std::vector<std::string> givenUpOutsideSettle;  // reported by the next settle
   std::uint64_t nextExternalId = 1;
@@ -146,7 +143,6 @@ struct SimRunLoop::Worker {
 SimRunLoop::SimRunLoop(ClockKind clock)
     : clock_(clock), start_(std::chrono::steady_clock::now()), shared_(std::make_shared<RunLoopShared>()) {
   shared_->mainThread = std::this_thread::get_id();
-  shared_->otherThreadsFinishFirst = clock == ClockKind::virtualClock;
 }
 
 SimRunLoop::~SimRunLoop() { joinGlobalWork(); }
@@ -174,18 +170,18 @@ void SimRunLoop::discardWork() {
 }
 
 void SimRunLoop::post(Block block) {
-  const bool waits = std::this_thread::get_id() == shared_->mainThread && shared_->otherThreadsFinishFirst;
+  // Work on other threads finishes before the main thread posts, and what it
+  // posts goes first.
+  const bool waits = std::this_thread::get_id() == shared_->mainThread;
   if (waits && externalWorkWaitHook_) externalWorkWaitHook_(true);
   {
     std::unique_lock lock(shared_->mutex);
-    if (std::this_thread::get_id() != shared_->mainThread) {
+    if (!waits) {
       shared_->incoming.push_back(std::move(block));
     } else {
-      if (shared_->otherThreadsFinishFirst) {
-        shared_->awaitExternal(lock, std::chrono::steady_clock::now() + shared_->externalTimeout,
-                               shared_->givenUpOutsideSettle);
-        shared_->takeIncoming();
-      }
+      shared_->awaitExternal(lock, std::chrono::steady_clock::now() + shared_->externalTimeout,
+                             shared_->givenUpOutsideSettle);
+      shared_->takeIncoming();
       shared_->queue.push_back(std::move(block));
     }
   }
@@ -318,7 +314,7 @@ void SimRunLoop::advance(double seconds, const std::function<void()>& betweenSte
   if (!(seconds > 0)) seconds = 0;
   if (seconds > kLongestAdvance) seconds = kLongestAdvance;
   if (clock_ == ClockKind::realClock) {
-    runUntil([] { return false; }, now() + seconds);
+    runUntil([] { return false; }, now() + seconds, betweenSteps);
     return;
   }
   const auto catchUp = [&] {
@@ -340,16 +336,35 @@ void SimRunLoop::advance(double seconds, const std::function<void()>& betweenSte
   virtualNow_ = target;
 }
 
-void SimRunLoop::runUntil(const std::function<bool()>& stop, std::optional<double> deadline) {
+void SimRunLoop::runUntil(const std::function<bool()>& stop, std::optional<double> deadline,
+                          const std::function<void()>& betweenSteps) {
   const bool timersRun = clock_ == ClockKind::realClock;
   std::optional<Nanoseconds> end;
   if (timersRun && deadline) end = toNanoseconds(std::min(*deadline, now() + kLongestAdvance));
+  // With `betweenSteps`, external work that begins while the loop sleeps
+  // wakes it too: betweenSteps lets that work go and waits for it.
+  const auto somethingToDo = [&] {
+    return shared_->hasWork() || (betweenSteps && shared_->awaitingExternal());
+  };
   while (!stop()) {
-    if (runOneQueued()) continue;
+    if (betweenSteps) {
+      bool pending;
+      {
+        std::lock_guard lock(shared_->mutex);
+        pending = somethingToDo();
+      }
+      if (pending) {
+        betweenSteps();
+        continue;
+      }
+    } else if (runOneQueued()) {
+      continue;
+    }
     std::optional<Nanoseconds> wakeAt;
     if (timersRun) {
       if (auto timer = nextTimer()) {
         if (timer->due() <= nowNanoseconds()) {
+          if (betweenSteps) betweenSteps();
           fire(timer);
           continue;
         }
@@ -359,7 +374,7 @@ void SimRunLoop::runUntil(const std::function<bool()>& stop, std::optional<doubl
     if (end && nowNanoseconds() >= *end) return;
     if (end) wakeAt = std::min(wakeAt.value_or(*end), *end);
     std::unique_lock lock(shared_->mutex);
-    if (!shared_->hasWork() && !shared_->woken) {
+    if (!somethingToDo() && !shared_->woken) {
       if (wakeAt) {
         shared_->changed.wait_until(lock, start_ + std::chrono::nanoseconds(*wakeAt));
       } else {
@@ -397,9 +412,13 @@ std::vector<std::string> SimRunLoop::settle(std::chrono::milliseconds timeout) {
 }
 
 ExternalWork SimRunLoop::beginExternalWork(std::string label) {
-  std::lock_guard lock(shared_->mutex);
-  const std::uint64_t id = shared_->nextExternalId++;
-  shared_->external.push_back(RunLoopShared::Pending{id, std::move(label), false});
+  std::uint64_t id;
+  {
+    std::lock_guard lock(shared_->mutex);
+    id = shared_->nextExternalId++;
+    shared_->external.push_back(RunLoopShared::Pending{id, std::move(label), false});
+  }
+  shared_->changed.notify_all();  // a main thread serving runUntil with betweenSteps looks at it
   return ExternalWork(shared_, id);
 }
 

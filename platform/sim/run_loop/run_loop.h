@@ -5,12 +5,14 @@
 //
 // The thread that creates the loop is the main thread. Work posted from
 // other threads joins the queue only when the main thread takes its next
-// piece of work or posts. On the virtual clock, work on other threads takes
-// no time: before the main thread posts, and before it takes each piece of
-// work in settle(), the external work in flight (see ExternalWork) finishes
-// and what it posted joins the queue first. The order of a run then does
-// not depend on thread timing. On the real clock the main thread never
-// waits for other threads.
+// piece of work or posts. Work on other threads finishes first: before the
+// main thread posts, and before it takes each piece of work in settle(), the
+// external work in flight (see ExternalWork) finishes and what it posted
+// joins the queue first. The order of a run then does not depend on thread
+// timing, and it is the same on both clocks: on the virtual clock that work
+// takes no time, on the real clock the main thread waits for it (on a Mac
+// the main thread is busy for longer than the helper takes to answer, so
+// the answer comes first there too).
 //
 // Time is either a virtual clock that moves only when the harness says so
 // (scripts, tests), or the real clock (interactive sessions). Waiting never
@@ -103,15 +105,20 @@ class SimRunLoop final : public RunLoop {
   // Lets `seconds` pass. Virtual clock: due timers fire in order of due
   // time (ties in scheduling order); `betweenSteps` runs first and after
   // each firing (by default runUntilIdle; the simulator settles there, so
-  // that work on other threads takes no virtual time). Real
-  // clock: serves the loop for that long. REQUIRES: seconds >= 0.
+  // that work on other threads takes no virtual time). Real clock: serves
+  // the loop for that long, as runUntil does. REQUIRES: seconds >= 0.
   void advance(double seconds, const std::function<void()>& betweenSteps = nullptr);
   // Serves the loop until `stop` returns true or, when given, the clock
   // reaches `deadline`: queued work and, on the real clock, due timers.
   // `stop` is checked after each piece of work and after each wake(); in
   // between, the thread sleeps. On the virtual clock the deadline is never
-  // reached (time stands still), so only `stop` ends the wait.
-  void runUntil(const std::function<bool()>& stop, std::optional<double> deadline = std::nullopt);
+  // reached (time stands still), so only `stop` ends the wait. With
+  // `betweenSteps`, the loop does not take queued work itself: it calls
+  // `betweenSteps` whenever work is queued or external work is pending, and
+  // before each timer firing (the simulator settles there, so that the real
+  // clock gives the order of a virtual `advance`).
+  void runUntil(const std::function<bool()>& stop, std::optional<double> deadline = std::nullopt,
+                const std::function<void()>& betweenSteps = nullptr);
   // Makes a waiting runUntil check its condition again. Any thread.
   void wake();
   // Runs the queue to its end, and before each piece of main work waits
@@ -126,10 +133,10 @@ class SimRunLoop final : public RunLoop {
   // Registers external work under `label`. Any thread.
   ExternalWork beginExternalWork(std::string label);
   // How long a post on the main thread waits for external work before
-  // giving up on it (virtual clock).
+  // giving up on it.
   void setExternalWorkTimeout(std::chrono::milliseconds timeout);
   // Called on the main thread with true just before a post waits for
-  // external work (virtual clock) and with false once it has: whatever
+  // external work and with false once it has: whatever
   // holds that work back lets it go meanwhile. Set before any posting.
   void setExternalWorkWaitHook(std::function<void(bool waiting)> hook);
 

@@ -9,8 +9,8 @@
 // byte buffers in order of first use in this run), numbers in decimal, nil
 // as `nil`.
 //
-// On the virtual clock the simulator holds the application's outgoing
-// messages and lets them go only while the main thread waits for them
+// The simulator holds the application's outgoing messages (on either
+// clock) and lets them go only while the main thread waits for them
 // (settle, wait, and a post that first lets work on other threads finish):
 // everything the helper does in answer happens then, so no line it causes
 // falls at a moment that depends on thread timing.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -39,8 +40,14 @@ class InteractiveSessionTest : public ::testing::Test {
     input[1] = -1;
   }
 
+  static SimMacOptions options() {
+    SimMacOptions options{ClockKind::realClock, std::nullopt, ""};
+    options.answerTimeout = std::chrono::milliseconds(50);  // work that never ends is given up on quickly
+    return options;
+  }
+
   testing::RecordingTranscript recording;
-  SimMac mac{recording.transcript(), SimMacOptions{ClockKind::realClock, std::nullopt, ""}};
+  SimMac mac{recording.transcript(), options()};
   CommandTable table;
   Simulator simulator{mac, table};
   int input[2] = {-1, -1};
@@ -69,6 +76,28 @@ TEST_F(InteractiveSessionTest, QuitEndsTheSessionWhileTheInputStaysOpen) {
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(), "sim: application terminated");
   EXPECT_TRUE(simulator.isTerminated());
+}
+
+// Ctrl-D while a long wait runs: the wait ends at once, the line typed
+// before the end still runs, and the session ends.
+TEST_F(InteractiveSessionTest, TheEndOfInputCutsALongWaitShort) {
+  type("wait 3600\nstate\n");
+  endInput();
+  EXPECT_EQ(runInteractiveSession(simulator, input[0]), Simulator::kExitSuccess);
+  EXPECT_EQ(recording.take(), (Lines{"state: lid=open volume=0.50 muted=no sound=idle"}));
+  EXPECT_LT(mac.runLoop().now(), 60.0);
+}
+
+// Work on another thread that never ends (a helper that never answers) is
+// waited for once, reported, and the session goes on.
+TEST_F(InteractiveSessionTest, WorkThatNeverEndsIsGivenUpOnOnceAndTheSessionGoesOn) {
+  ExternalWork stuck = mac.runLoop().beginExternalWork("com.brannic.helper");
+  type("state\nwait 0.01\nstate\n");
+  endInput();
+  EXPECT_EQ(runInteractiveSession(simulator, input[0]), Simulator::kExitSuccess);
+  EXPECT_EQ(recording.take(), (Lines{"sim: no answer from com.brannic.helper",
+                                     "state: lid=open volume=0.50 muted=no sound=idle",
+                                     "state: lid=open volume=0.50 muted=no sound=idle"}));
 }
 
 }  // namespace
