@@ -1,6 +1,7 @@
 #include "platform/sim/devices/power.h"
 
-
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
