@@ -9,13 +9,13 @@ namespace brannic::sim {
 namespace {
 
 void screen(Simulator& simulator, const CommandArguments& arguments) {
-  SimScreen& screen = simulator.mac().screen();
   if (arguments.size() == 2 && arguments.keyword(0) == "lock-library") {
-    screen.setLockLibrary(arguments.choice<LockLibrary>(
+    simulator.mac().dynamicLoader().setLockLibrary(arguments.choice<LockLibrary>(
         1, {{"present", LockLibrary::present}, {"absent", LockLibrary::absent}, {"no-entry", LockLibrary::noEntry}}));
     return;
   }
   arguments.expectCount(1);
+  SimScreen& screen = simulator.mac().screen();
   if (arguments.choice<bool>(0, {{"lock", true}, {"unlock", false}})) {
     if (!screen.ownerLocks()) simulator.notice("the screen is already locked");
   } else {

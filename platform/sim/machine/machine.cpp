@@ -67,6 +67,7 @@ SimMac::SimMac(Transcript& transcript, SimMacOptions options)
       machineLog_(machine_.path(), &transcript),
       notificationCenter_(runLoop_),
       screen_(notificationCenter_, &transcript),
+      dynamicLoader_(screen_),
       platform_{runLoop_,
                 console_,
                 systemLog_,
@@ -78,7 +79,7 @@ SimMac::SimMac(Transcript& transcript, SimMacOptions options)
                 xpc_,
                 authorization_.services(),
                 serviceManagement_,
-                screen_,
+                dynamicLoader_,
                 notificationCenter_} {
   appKit_.setLauncher([this] { loadMainInterface(); });
   bundle_.setEmbeddedInfoReader(readEmbeddedInfoPlist);

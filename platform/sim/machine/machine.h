@@ -36,6 +36,8 @@
 #include "platform/sim/processes/machine_log.h"
 #include "platform/sim/devices/io_registry.h"
 #include "platform/sim/run_loop/run_loop.h"
+#include "platform/sim/appkit/dynamic_loader.h"
+#include "platform/sim/appkit/notification_center.h"
 #include "platform/sim/appkit/screen.h"
 #include "platform/sim/launchd/service_management.h"
 #include "platform/sim/processes/shell.h"
@@ -80,6 +82,7 @@ class SimMac {
   SimAudioHardware& audioHardware() { return audioHardware_; }
   SimAudioPlayerFactory& audioPlayers() { return audioPlayers_; }
   SimScreen& screen() { return screen_; }
+  SimDynamicLoader& dynamicLoader() { return dynamicLoader_; }
   SimNotificationCenter& notificationCenter() { return notificationCenter_; }
   SimLaunchd& launchd() { return launchd_; }
   SimXpcTraffic& xpcTraffic() { return xpcTraffic_; }
@@ -152,6 +155,7 @@ class SimMac {
   SimMachineLogReader machineLog_;
   SimNotificationCenter notificationCenter_;
   SimScreen screen_;
+  SimDynamicLoader dynamicLoader_;
   Platform platform_;
   std::unique_ptr<MainInterface> application_;  // last: goes before the ports it uses
 };
