@@ -80,6 +80,10 @@ foreach(lang C CXX OBJCXX)
 endforeach()
 set(CMAKE_INSTALL_NAME_TOOL ${DARWIN_CROSS_INSTALL_NAME_TOOL} CACHE FILEPATH "")
 
+# Test executables are listed when ctest runs them, on a Mac, not after they
+# are linked here.
+set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
+
 # Headers and libraries come from the SDK only; programs from this machine.
 set(CMAKE_FIND_ROOT_PATH ${CMAKE_OSX_SYSROOT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

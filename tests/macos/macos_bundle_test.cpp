@@ -1,7 +1,8 @@
 // Checks of the Brannic.app that the macOS cross build made: what the system
 // needs to find, load and start on every Mac from macOS 11 on, read out of
-// the bundle and its Mach-O executables. Run only when a cross build is
-// configured (tests/macos/CMakeLists.txt).
+// the bundle and its Mach-O executables; and of the test executables it made
+// for the Mac. Run only when a cross build is configured
+// (tests/macos/CMakeLists.txt).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -65,6 +66,21 @@ const Executable kExecutables[] = {
     {"helper", [](const test::MacosBuild& b) { return b.helper(); }, kEveryExecutableLoads},
 };
 
+void expectUniversalForMacOS11(const fs::path& path) {
+  const test::MachOFile file = test::readMachOFile(path);
+  EXPECT_TRUE(file.universal);
+  std::vector<std::string> architectures;
+  for (const test::MachOSlice& slice : file.slices) {
+    SCOPED_TRACE(slice.architecture());
+    architectures.push_back(slice.architecture());
+    ASSERT_EQ(slice.buildVersions().size(), 1u);
+    EXPECT_EQ(slice.buildVersions()[0].platform, test::kMachOPlatformMacOS);
+    EXPECT_EQ(slice.buildVersions()[0].minos, kMacOS11);
+  }
+  std::sort(architectures.begin(), architectures.end());
+  EXPECT_EQ(architectures, (std::vector<std::string>{"arm64", "x86_64"}));
+}
+
 class BuiltBundle : public ::testing::Test {
  protected:
   const test::MacosBuild build = test::MacosBuild::fromEnvironment();
@@ -73,18 +89,26 @@ class BuiltBundle : public ::testing::Test {
 TEST_F(BuiltBundle, ExecutablesAreUniversalForMacOS11) {
   for (const Executable& executable : kExecutables) {
     SCOPED_TRACE(executable.name);
-    const test::MachOFile file = test::readMachOFile(executable.path(build));
-    EXPECT_TRUE(file.universal);
-    std::vector<std::string> architectures;
-    for (const test::MachOSlice& slice : file.slices) {
-      SCOPED_TRACE(slice.architecture());
-      architectures.push_back(slice.architecture());
-      ASSERT_EQ(slice.buildVersions().size(), 1u);
-      EXPECT_EQ(slice.buildVersions()[0].platform, test::kMachOPlatformMacOS);
-      EXPECT_EQ(slice.buildVersions()[0].minos, kMacOS11);
-    }
-    std::sort(architectures.begin(), architectures.end());
-    EXPECT_EQ(architectures, (std::vector<std::string>{"arm64", "x86_64"}));
+    expectUniversalForMacOS11(executable.path(build));
+  }
+}
+
+// The tests that a Mac runs: the core's, against their fakes, and the
+// bindings' against the real frameworks. Linked here, they are known to link
+// before anyone runs them there.
+TEST_F(BuiltBundle, TestsForTheMacAreBuiltForMacOS11) {
+  const char* tests[] = {
+      "tests/app/app_tests",
+      "tests/lid_alarm/lid_alarm_tests",
+      "tests/helper_client/helper_client_tests",
+      "tests/helper_client/helper_client_threaded_tests",
+      "tests/helper_tool/helper_tool_tests",
+      "tests/macos_bindings/macos_binding_tests",
+  };
+  for (const char* test : tests) {
+    SCOPED_TRACE(test);
+    ASSERT_TRUE(fs::is_regular_file(build.buildDir / test));
+    expectUniversalForMacOS11(build.buildDir / test);
   }
 }
 
