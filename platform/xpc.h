@@ -49,6 +49,45 @@ struct XpcInterface {
   }
 };
 
+// Whether `value` may travel where `declared` is expected; nil may stand
+// for an object of any class.
+inline bool isOfClass(const XpcValue& value, XpcClass declared) {
+  if (std::holds_alternative<XpcNil>(value)) return true;
+  switch (declared) {
+    case XpcClass::string:
+      return std::holds_alternative<std::string>(value);
+    case XpcClass::data:
+      return std::holds_alternative<XpcData>(value);
+    case XpcClass::number:
+      return std::holds_alternative<std::int64_t>(value);
+  }
+  return false;
+}
+
+// How a message breaks the declaration it is sent under. Each transport
+// words the refusal its own way; the rule is this one.
+struct XpcMismatch {
+  enum class Kind { undeclared, argumentCount, argumentClass, replyBlock };
+  Kind kind;
+  std::size_t argument = 0;  // for argumentClass: the first wrong one, from 0
+};
+
+// Checks a message against `method` (null: the interface does not declare
+// the selector): its arguments' number and classes, then whether it carries
+// a reply block exactly when the method has one. nullopt when it matches.
+inline std::optional<XpcMismatch> checkAgainstDeclaration(const XpcMethod* method,
+                                                          const std::vector<XpcValue>& arguments,
+                                                          bool hasReply) {
+  using Kind = XpcMismatch::Kind;
+  if (method == nullptr) return XpcMismatch{Kind::undeclared};
+  if (arguments.size() != method->argumentClasses.size()) return XpcMismatch{Kind::argumentCount};
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (!isOfClass(arguments[i], method->argumentClasses[i])) return XpcMismatch{Kind::argumentClass, i};
+  }
+  if (hasReply != method->replyClass.has_value()) return XpcMismatch{Kind::replyBlock};
+  return std::nullopt;
+}
+
 using XpcReply = std::function<void(XpcValue reply)>;
 
 // The object a connection exports. Called on the connection's queue with a

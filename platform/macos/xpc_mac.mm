@@ -46,28 +46,21 @@ NSNumber* numberObject(const XpcValue& value) {
   return number != nullptr ? [NSNumber numberWithLongLong:*number] : nil;
 }
 
-bool isOfClass(const XpcValue& value, XpcClass declared) {
-  if (std::holds_alternative<XpcNil>(value)) return true;
-  switch (declared) {
-    case XpcClass::string:
-      return std::holds_alternative<std::string>(value);
-    case XpcClass::data:
-      return std::holds_alternative<XpcData>(value);
-    case XpcClass::number:
-      return std::holds_alternative<std::int64_t>(value);
-  }
-  return false;
-}
-
 // Why `method` cannot carry these arguments and this reply, or null.
 const char* mismatch(const XpcMethod* method, const std::vector<XpcValue>& arguments, bool hasReply) {
-  if (method == nullptr) return "is not declared by the remote interface";
-  if (arguments.size() != method->argumentClasses.size()) return "has the wrong number of arguments";
-  for (std::size_t i = 0; i < arguments.size(); ++i)
-    if (!isOfClass(arguments[i], method->argumentClasses[i]))
+  const auto found = checkAgainstDeclaration(method, arguments, hasReply);
+  if (!found) return nullptr;
+  switch (found->kind) {
+    case XpcMismatch::Kind::undeclared:
+      return "is not declared by the remote interface";
+    case XpcMismatch::Kind::argumentCount:
+      return "has the wrong number of arguments";
+    case XpcMismatch::Kind::argumentClass:
       return "has an argument of a class it does not declare";
-  if (hasReply != method->replyClass.has_value()) return "has a reply block the declaration does not match";
-  return nullptr;
+    case XpcMismatch::Kind::replyBlock:
+      break;
+  }
+  return "has a reply block the declaration does not match";
 }
 
 class MacRemoteProxy final : public XpcRemoteProxy {

@@ -213,31 +213,25 @@ std::string className(const XpcValue& value) {
   return "nil";
 }
 
-namespace {
-
-bool isOfClass(const XpcValue& value, XpcClass xpcClass) {
-  if (std::holds_alternative<XpcNil>(value)) return true;
-  return className(value) == className(xpcClass);
-}
-
-}  // namespace
-
 std::optional<std::string> violation(const XpcInterface& interface, const Call& call) {
   const XpcMethod* method = interface.method(call.selector);
-  if (method == nullptr)
-    return "unknown selector " + quotedForReason(call.selector) + " for " + interface.protocolName;
-  const auto& declared = method->argumentClasses;
-  if (call.arguments.size() != declared.size())
-    return call.selector + " takes " + std::to_string(declared.size()) + " arguments, not " +
-           std::to_string(call.arguments.size());
-  for (std::size_t i = 0; i < declared.size(); ++i) {
-    if (!isOfClass(call.arguments[i], declared[i]))
+  const auto mismatch = checkAgainstDeclaration(method, call.arguments, call.replyId != 0);
+  if (!mismatch) return std::nullopt;
+  switch (mismatch->kind) {
+    case XpcMismatch::Kind::undeclared:
+      return "unknown selector " + quotedForReason(call.selector) + " for " + interface.protocolName;
+    case XpcMismatch::Kind::argumentCount:
+      return call.selector + " takes " + std::to_string(method->argumentClasses.size()) + " arguments, not " +
+             std::to_string(call.arguments.size());
+    case XpcMismatch::Kind::argumentClass: {
+      const std::size_t i = mismatch->argument;
       return call.selector + " argument " + std::to_string(i + 1) + " is " + className(call.arguments[i]) +
-             ", not " + className(declared[i]);
+             ", not " + className(method->argumentClasses[i]);
+    }
+    case XpcMismatch::Kind::replyBlock:
+      break;
   }
-  if (method->replyClass.has_value() != (call.replyId != 0))
-    return call.selector + (method->replyClass ? " needs a reply block" : " takes no reply block");
-  return std::nullopt;
+  return call.selector + (method->replyClass ? " needs a reply block" : " takes no reply block");
 }
 
 std::optional<std::string> replyViolation(const XpcMethod& method, const XpcValue& value) {
