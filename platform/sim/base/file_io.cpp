@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
 
 #include "platform/sim/base/unix_socket.h"
 
@@ -69,6 +70,21 @@ bool writeStringToFileAtomically(const std::filesystem::path& path, std::string_
   std::filesystem::remove(staged, ignored);
   if (error) *error = failure;
   return false;
+}
+
+std::vector<std::string> readAppendedLines(const std::filesystem::path& path, std::uintmax_t& offset) {
+  std::vector<std::string> lines;
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error || size == offset) return lines;
+  if (size < offset) offset = 0;
+  std::ifstream file(path, std::ios::binary);
+  if (!file || !file.seekg(static_cast<std::streamoff>(offset))) return lines;
+  for (std::string line; std::getline(file, line) && !file.eof();) {
+    offset += line.size() + 1;
+    lines.push_back(std::move(line));
+  }
+  return lines;
 }
 
 }  // namespace brannic::sim

@@ -2,11 +2,13 @@
 // used wherever a file is read or written in one piece.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace brannic::sim {
 
@@ -27,5 +29,12 @@ bool writeStringToFile(const std::filesystem::path& path, std::string_view conte
 // staged file is removed and `path` is left as it was.
 bool writeStringToFileAtomically(const std::filesystem::path& path, std::string_view contents,
                                  std::error_code* error = nullptr);
+
+// The whole lines appended to the file at `path` past its first `offset`
+// bytes, each without its line feed; `offset` moves past them. A line still
+// being written (no line feed yet) waits for the next call; a file now
+// shorter than `offset` was replaced, and is read from its start. Nothing
+// when the file cannot be read.
+std::vector<std::string> readAppendedLines(const std::filesystem::path& path, std::uintmax_t& offset);
 
 }  // namespace brannic::sim

@@ -93,17 +93,8 @@ SimPower::SimPower(const std::filesystem::path& machineRoot, Transcript* transcr
 
 void SimPower::poll() {
   std::lock_guard lock(mutex_);
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(journalPath_, error);
-  if (error) return;
-  if (size < journalRead_) journalRead_ = 0;  // a new journal in place of the old one
-  std::ifstream journal(journalPath_, std::ios::binary);
-  if (!journal) return;
-  journal.seekg(static_cast<std::streamoff>(journalRead_));
-  std::string line;
   // Only whole lines: the tool may be writing the next one now.
-  while (std::getline(journal, line) && !journal.eof()) {
-    journalRead_ += line.size() + 1;
+  for (const std::string& line : readAppendedLines(journalPath_, journalRead_)) {
     if (line != "0" && line != "1") continue;
     const bool disabled = line == "1";
     if (disabled == sleepDisabled_) continue;

@@ -3,8 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <system_error>
+
+#include "platform/sim/base/file_io.h"
 
 namespace brannic::sim {
 
@@ -31,16 +32,8 @@ SimMachineLogReader::SimMachineLogReader(const std::filesystem::path& machineRoo
 
 void SimMachineLogReader::poll() {
   std::lock_guard lock(mutex_);
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path_, error);
-  if (error || size == offset_) return;
-  if (size < offset_) offset_ = 0;
-  std::ifstream file(path_, std::ios::binary);
-  if (!file.seekg(static_cast<std::streamoff>(offset_))) return;
   // Only whole entries: one still being written is read at the next look.
-  std::string line;
-  while (std::getline(file, line) && !file.eof()) {
-    offset_ += line.size() + 1;
+  for (const std::string& line : readAppendedLines(path_, offset_)) {
     if (transcript_) transcript_->emit("helper-syslog", line);
   }
 }
