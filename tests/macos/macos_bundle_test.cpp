@@ -95,8 +95,10 @@ TEST_F(BuiltBundle, ExecutablesAreUniversalForMacOS11) {
 
 // The tests that a Mac runs: the core's, against their fakes, and the
 // bindings' against the real frameworks. Linked here, they are known to link
-// before anyone runs them there.
-TEST_F(BuiltBundle, TestsForTheMacAreBuiltForMacOS11) {
+// before anyone runs them there; they load nothing but the system's
+// libraries (GoogleTest is linked in), and Apple silicon runs their arm64
+// code only with a signature.
+TEST_F(BuiltBundle, TestsForTheMacAreBuiltToRunThere) {
   const char* tests[] = {
       "tests/app/app_tests",
       "tests/lid_alarm/lid_alarm_tests",
@@ -109,6 +111,17 @@ TEST_F(BuiltBundle, TestsForTheMacAreBuiltForMacOS11) {
     SCOPED_TRACE(test);
     ASSERT_TRUE(fs::is_regular_file(build.buildDir / test));
     expectUniversalForMacOS11(build.buildDir / test);
+    for (const test::MachOSlice& slice : test::readMachOFile(build.buildDir / test).slices) {
+      SCOPED_TRACE(slice.architecture());
+      for (const test::MachOLibrary& library : slice.libraries()) {
+        const std::string& name = library.installName;
+        EXPECT_TRUE(name.starts_with("/usr/lib/") || name.starts_with("/System/Library/Frameworks/")) << name;
+        EXPECT_FALSE(library.weak) << name << " is loaded weakly";
+      }
+      if (slice.architecture() == "arm64") {
+        EXPECT_TRUE(slice.signedAdHoc());
+      }
+    }
   }
 }
 
