@@ -198,7 +198,7 @@ class XpcBinding : public ::testing::Test {
   }
 
   void TearDown() override {
-    app_->invalidate();
+    if (app_) app_->invalidate();
     if (const auto helper = helperSide_->get()) helper->invalidate();
     [listener_ invalidate];
   }
