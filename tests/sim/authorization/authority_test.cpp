@@ -10,7 +10,7 @@
 #include "platform/sim/authorization/database.h"
 #include "platform/sim/authorization/messages.h"
 #include "platform/sim/authorization/services.h"
-#include "tests/lid_alarm/case_name.h"
+#include "tests/support/case_name.h"
 #include "tests/sim/recording_transcript.h"
 
 namespace brannic::sim {
