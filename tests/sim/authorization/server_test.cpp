@@ -15,20 +15,16 @@
 #include "platform/sim/authorization/services.h"
 #include "platform/sim/base/unix_socket.h"
 #include "tests/sim/recording_transcript.h"
+#include "tests/sim/authorization/authorization_test_values.h"
 
 namespace brannic::sim {
 namespace {
 
+using testing::kAppRight;
+using testing::kInteractiveExtend;
+using testing::formFilledWith;
+
 using ::testing::ElementsAre;
-
-constexpr const char* kAppRight = "com.brannic.helper.runCommandLsWithPath:authData:completion:";
-constexpr AuthorizationFlags kInteractiveExtend = kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights;
-
-AuthorizationExternalForm formFilledWith(std::uint8_t byte) {
-  AuthorizationExternalForm form;
-  form.fill(byte);
-  return form;
-}
 
 class AuthSocketTest : public ::testing::Test {
  protected:

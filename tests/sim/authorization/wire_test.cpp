@@ -7,18 +7,14 @@
 #include <vector>
 
 #include "platform/sim/authorization/wire.h"
+#include "tests/sim/authorization/authorization_test_values.h"
 
 namespace brannic::sim {
 namespace {
 
-constexpr const char* kAppRight = "com.brannic.helper.runCommandLsWithPath:authData:completion:";
-constexpr AuthorizationFlags kInteractiveExtend = kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights;
-
-AuthorizationExternalForm formFilledWith(std::uint8_t byte) {
-  AuthorizationExternalForm form;
-  form.fill(byte);
-  return form;
-}
+using testing::kAppRight;
+using testing::kInteractiveExtend;
+using testing::formFilledWith;
 
 std::vector<std::uint8_t> bodyOf(const std::vector<std::uint8_t>& frame) { return {frame.begin() + 4, frame.end()}; }
 
