@@ -17,8 +17,8 @@
 #include <thread>
 
 #include "platform/sim/base/file_io.h"
-#include "tests/lid_alarm/case_name.h"
-#include "tests/lid_alarm/temp_dir.h"
+#include "tests/support/case_name.h"
+#include "tests/support/temp_dir.h"
 
 namespace brannic::sim {
 namespace {

@@ -15,7 +15,7 @@
 
 #include "platform/sim/base/unix_socket.h"
 #include "platform/sim/processes/process_runner.h"
-#include "tests/lid_alarm/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 extern char** environ;
 
