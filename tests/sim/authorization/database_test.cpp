@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <functional>
 #include <future>
-#include <memory>
 #include <string>
 #include <thread>
 
@@ -30,20 +29,21 @@ namespace fs = std::filesystem;
 // program, so that a database that hangs its reader fails CI instead of
 // stalling it.
 std::string openingError(const fs::path& path) {
-  auto outcome = std::make_shared<std::promise<std::string>>();
-  std::future<std::string> error = outcome->get_future();
-  std::thread([path, outcome] {
+  std::promise<std::string> outcome;
+  std::future<std::string> error = outcome.get_future();
+  std::thread opening([&path, &outcome] {
     try {
       SimAuthorizationDatabase database(path);
-      outcome->set_value("");
+      outcome.set_value("");
     } catch (const std::exception& failure) {
-      outcome->set_value(failure.what());
+      outcome.set_value(failure.what());
     }
-  }).detach();
+  });
   if (error.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
     std::fprintf(stderr, "opening the database at %s does not return\n", path.c_str());
     std::abort();
   }
+  opening.join();
   return error.get();
 }
 
