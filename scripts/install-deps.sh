@@ -2,7 +2,8 @@
 # Installs what the build and the tests need, with apt-get, when missing,
 # and the Debian packages given as arguments.
 set -euo pipefail
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev python3 "$@")
+# clang and its runtimes (libFuzzer among them) build the fuzz targets.
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev python3 clang libclang-rt-14-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -102,6 +102,11 @@ OSStatus SimAuthorizationAuthority::obtainRight(Session& session, const std::str
   switch (evaluateRight(right, [this](const std::string& name) { return database_.definition(name); })) {
     case RightVerdict::allow: return errAuthorizationSuccess;
     case RightVerdict::deny: return errAuthorizationDenied;
+    case RightVerdict::tooComplex:
+      if (transcript_)
+        transcript_->emit("auth", "refused " + escapeText(right) + ": its rules need more than " +
+                                      std::to_string(kMaxRuleLookups) + " lookups");
+      return errAuthorizationDenied;
     case RightVerdict::askAdministrator: break;
   }
   if (session.administratorCredential) return errAuthorizationSuccess;

@@ -1,5 +1,7 @@
 #include "platform/sim/authorization/client.h"
 
+#include <poll.h>
+
 #include "platform/sim/authorization/messages.h"
 #include "platform/sim/authorization/socket.h"
 
@@ -16,6 +18,10 @@ SimAuthorizationClient::SimAuthorizationClient(std::filesystem::path socketPath)
     : socketPath_(std::move(socketPath)) {}
 
 bool SimAuthorizationClient::connectLocked() {
+  // The server never speaks unasked: a kept connection that reads as ready
+  // was closed by it (it drops clients that stay silent too long).
+  pollfd kept{connection_.get(), POLLIN, 0};
+  if (connection_.valid() && ::poll(&kept, 1, 0) != 0) connection_.reset();
   if (!connection_.valid()) connection_ = connectToPath(socketPath_.string(), nullptr);
   return connection_.valid();
 }

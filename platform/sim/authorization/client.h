@@ -1,8 +1,8 @@
 // Authorization services for the helper process: every question goes to the
 // simulated machine's authority over the authorization socket
 // (authorizationSocketPath in sim_auth_server.h). The connection is made on
-// first use and made again after it failed; a call whose exchange fails
-// answers errAuthorizationInternal.
+// first use and made again after it failed or the server closed it; a call
+// whose exchange fails answers errAuthorizationInternal.
 //
 // The helper checks rights; it never edits the rights database, so
 // authorizationRightGet and authorizationRightSet answer

@@ -10,8 +10,25 @@ namespace brannic::sim {
 
 namespace {
 
+// Far more than a rights database holds (the built-in rules take well under
+// a kilobyte), and little enough to read and parse at once.
+constexpr std::size_t kMaxDatabaseBytes = 4 << 20;
+
 std::runtime_error unusable(const std::filesystem::path& path, const std::string& why) {
   return std::runtime_error("authorization database " + path.string() + ": " + why);
+}
+
+// What stands at the database's path when it is not a regular file.
+std::string describe(std::filesystem::file_type type) {
+  using std::filesystem::file_type;
+  switch (type) {
+    case file_type::directory: return "a folder, not a file";
+    case file_type::fifo: return "a FIFO, not a file";
+    case file_type::character:
+    case file_type::block: return "a device, not a file";
+    case file_type::socket: return "a socket, not a file";
+    default: return "not a regular file";
+  }
 }
 
 }  // namespace
@@ -21,15 +38,25 @@ std::filesystem::path authorizationDatabasePath(const std::filesystem::path& mac
 }
 
 SimAuthorizationDatabase::SimAuthorizationDatabase(std::filesystem::path path) : path_(std::move(path)) {
+  namespace fs = std::filesystem;
+  // Only a database that is certainly not there is made afresh: one that
+  // cannot be looked at or read is reported, never replaced, as replacing it
+  // would lose every right stored in it.
   std::error_code error;
-  if (!std::filesystem::exists(path_, error)) {
-    std::filesystem::create_directories(path_.parent_path(), error);
+  const fs::file_status status = fs::status(path_, error);
+  if (status.type() == fs::file_type::not_found) {
+    if (fs::is_symlink(fs::symlink_status(path_, error))) throw unusable(path_, "is a link to nothing");
+    fs::create_directories(path_.parent_path(), error);
     rights_ = builtInAuthorizationRules();
     if (!save(rights_)) throw unusable(path_, "cannot be written");
     return;
   }
-  const std::optional<std::string> text = readFileToString(path_);
-  if (!text) throw unusable(path_, "cannot be read");
+  if (error) throw unusable(path_, "cannot be read: " + error.message());
+  if (status.type() != fs::file_type::regular) throw unusable(path_, "is " + describe(status.type()));
+  const std::optional<std::string> text = readFileToString(path_, &error, kMaxDatabaseBytes);
+  if (!text && error == std::errc::file_too_large)
+    throw unusable(path_, "is larger than " + std::to_string(kMaxDatabaseBytes) + " bytes");
+  if (!text) throw unusable(path_, "cannot be read: " + error.message());
   std::string why;
   const auto contents = parseXmlPropertyList(*text, &why);
   if (!contents) throw unusable(path_, why);

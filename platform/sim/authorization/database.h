@@ -20,8 +20,11 @@ std::filesystem::path authorizationDatabasePath(const std::filesystem::path& mac
 class SimAuthorizationDatabase {
  public:
   // Opens the database at `path`; a missing file is created with the built-in
-  // rules. Throws std::runtime_error, saying why, when the file exists but is
-  // not a rights database or cannot be written.
+  // rules. Throws std::runtime_error, saying why, when the file cannot be
+  // written, or when something stands at `path` that is not a readable
+  // rights database (a folder, a FIFO, a device, a link to nothing or in a
+  // loop, a file too large or not a property list of rights): such a file is
+  // left as it is, never replaced.
   explicit SimAuthorizationDatabase(std::filesystem::path path);
 
   std::optional<PropertyValue> definition(const std::string& name) const;

@@ -16,10 +16,27 @@ const std::string* textEntry(const PropertyDictionary& definition, const std::st
   return found == definition.end() ? nullptr : found->second.get<std::string>();
 }
 
-RightVerdict evaluateDefinition(const PropertyValue& definition, const DefinitionLookup& lookup, int depth);
+// The lookups of one decision, counted against kMaxRuleLookups.
+class BoundedLookup {
+ public:
+  explicit BoundedLookup(const DefinitionLookup& lookup) : lookup_(lookup) {}
+  // REQUIRES: !exhausted().
+  std::optional<PropertyValue> operator()(const std::string& name) {
+    ++made_;
+    return lookup_(name);
+  }
+  bool exhausted() const { return made_ >= kMaxRuleLookups; }
 
-RightVerdict evaluateNamedRule(const std::string& name, const DefinitionLookup& lookup, int depth) {
+ private:
+  const DefinitionLookup& lookup_;
+  int made_ = 0;
+};
+
+RightVerdict evaluateDefinition(const PropertyValue& definition, BoundedLookup& lookup, int depth);
+
+RightVerdict evaluateNamedRule(const std::string& name, BoundedLookup& lookup, int depth) {
   if (depth > kMaxRuleDepth) return RightVerdict::deny;
+  if (lookup.exhausted()) return RightVerdict::tooComplex;
   const auto definition = lookup(name);
   if (!definition) return RightVerdict::deny;
   return evaluateDefinition(*definition, lookup, depth + 1);
@@ -40,7 +57,7 @@ std::optional<std::vector<std::string>> delegatedRuleNames(const PropertyDiction
   return names;
 }
 
-RightVerdict evaluateDefinition(const PropertyValue& definition, const DefinitionLookup& lookup, int depth) {
+RightVerdict evaluateDefinition(const PropertyValue& definition, BoundedLookup& lookup, int depth) {
   const auto* dictionary = definition.get<PropertyDictionary>();
   if (!dictionary) return RightVerdict::deny;
   const auto* ruleClass = textEntry(*dictionary, "class");
@@ -57,7 +74,7 @@ RightVerdict evaluateDefinition(const PropertyValue& definition, const Definitio
     auto verdict = RightVerdict::allow;
     for (const auto& name : *names) {
       const auto part = evaluateNamedRule(name, lookup, depth);
-      if (part == RightVerdict::deny) return RightVerdict::deny;
+      if (part == RightVerdict::deny || part == RightVerdict::tooComplex) return part;
       if (part == RightVerdict::askAdministrator) verdict = RightVerdict::askAdministrator;
     }
     return verdict;
@@ -68,8 +85,9 @@ RightVerdict evaluateDefinition(const PropertyValue& definition, const Definitio
 }  // namespace
 
 RightVerdict evaluateRight(const std::string& right, const DefinitionLookup& lookup) {
-  if (const auto definition = lookup(right)) return evaluateDefinition(*definition, lookup, 0);
-  if (const auto fallback = lookup(kDefaultRuleName)) return evaluateDefinition(*fallback, lookup, 1);
+  BoundedLookup bounded(lookup);
+  if (const auto definition = bounded(right)) return evaluateDefinition(*definition, bounded, 0);
+  if (const auto fallback = bounded(kDefaultRuleName)) return evaluateDefinition(*fallback, bounded, 1);
   return RightVerdict::askAdministrator;
 }
 

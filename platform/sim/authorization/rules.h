@@ -8,7 +8,10 @@
 //   "class" "rule"   delegates to the rules named by "rule" (a text or a list
 //                    of texts), all of which must grant
 // Anything else (another class, a malformed entry, a rule that is missing or
-// nested too deep, as in a loop) refuses the right.
+// nested too deep, as in a loop) refuses the right. So does a rule set that
+// takes more than kMaxRuleLookups definitions to decide (rules that each
+// delegate to many others fan out exponentially with depth): its verdict is
+// tooComplex, which the caller reports and treats as a refusal.
 #pragma once
 
 #include <functional>
@@ -19,7 +22,12 @@
 
 namespace brannic::sim {
 
-enum class RightVerdict { allow, deny, askAdministrator };
+enum class RightVerdict { allow, deny, askAdministrator, tooComplex };
+
+// How many definitions one decision may look up. Real rule sets need a
+// handful (the application's right takes two); the bound keeps a hostile or
+// broken database to well under a millisecond of work per decision.
+inline constexpr int kMaxRuleLookups = 256;
 
 // Finds a stored right or rule definition by name.
 using DefinitionLookup = std::function<std::optional<PropertyValue>(const std::string& name)>;

@@ -4,7 +4,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <limits>
 #include <list>
 #include <stdexcept>
 #include <vector>
@@ -20,9 +24,12 @@ namespace {
 constexpr std::size_t kMaxClients = 16;
 constexpr int kSendTimeoutMs = 1000;
 
+using Clock = std::chrono::steady_clock;
+
 struct Client {
   OwnedFd fd;
   std::vector<std::uint8_t> received;
+  Clock::time_point heardFrom;  // accepted, or last sent bytes
 };
 
 [[noreturn]] void fail(const std::string& what, const std::filesystem::path& path) {
@@ -60,6 +67,7 @@ bool serveClient(SimAuthorizationAuthority& authority, Client& client) {
   const auto count = ::recv(client.fd.get(), buffer, sizeof(buffer), MSG_DONTWAIT);
   if (count == 0) return false;
   if (count < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+  client.heardFrom = Clock::now();
   client.received.insert(client.received.end(), buffer, buffer + count);
   std::vector<std::uint8_t> body;
   for (;;) {
@@ -74,8 +82,9 @@ bool serveClient(SimAuthorizationAuthority& authority, Client& client) {
 
 }  // namespace
 
-SimAuthServer::SimAuthServer(SimAuthorizationAuthority& authority, std::filesystem::path socketPath)
-    : authority_(authority), socketPath_(std::move(socketPath)) {
+SimAuthServer::SimAuthServer(SimAuthorizationAuthority& authority, std::filesystem::path socketPath,
+                             std::chrono::milliseconds idleTimeout)
+    : authority_(authority), socketPath_(std::move(socketPath)), idleTimeout_(idleTimeout) {
   std::error_code error;
   std::filesystem::create_directories(socketPath_.parent_path(), error);
   if (error) fail("cannot create its folder: " + error.message(), socketPath_);
@@ -97,21 +106,33 @@ void SimAuthServer::serve() {
   std::list<Client> clients;
   for (;;) {
     std::vector<pollfd> watched{{stop_.readFd(), POLLIN, 0}, {listening_.get(), POLLIN, 0}};
-    for (const auto& client : clients) watched.push_back({client.fd.get(), POLLIN, 0});
-    if (::poll(watched.data(), watched.size(), -1) < 0) {
+    // Wakes for the first client to fall silent for too long.
+    auto firstSilence = Clock::time_point::max();
+    for (const auto& client : clients) {
+      watched.push_back({client.fd.get(), POLLIN, 0});
+      firstSilence = std::min(firstSilence, client.heardFrom + idleTimeout_);
+    }
+    int timeoutMs = -1;
+    if (!clients.empty()) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(firstSilence - Clock::now()).count();
+      timeoutMs = static_cast<int>(std::clamp<std::int64_t>(left, 0, std::numeric_limits<int>::max()));
+    }
+    if (::poll(watched.data(), watched.size(), timeoutMs) < 0) {
       if (errno == EINTR) continue;
       return;
     }
     if (watched[0].revents) return;
+    const auto now = Clock::now();
     auto client = clients.begin();
     for (std::size_t i = 2; i < watched.size(); ++i) {
-      const bool keep = !watched[i].revents || serveClient(authority_, *client);
+      const bool keep = watched[i].revents ? serveClient(authority_, *client)
+                                           : now - client->heardFrom < idleTimeout_;
       client = keep ? std::next(client) : clients.erase(client);
     }
     if (watched[1].revents & POLLIN) {
       OwnedFd accepted = acceptConnection(listening_.get());
       if (accepted.valid() && clients.size() < kMaxClients && peerIsThisUser(accepted.get()))
-        clients.push_back(Client{std::move(accepted), {}});
+        clients.push_back(Client{std::move(accepted), {}, Clock::now()});
     }
   }
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,10 +13,14 @@
 
 namespace brannic::sim {
 
-// Every byte of the file at `path`; nullopt, with `error` (when given) set,
-// when the file cannot be opened or read.
+// Every byte of the regular file at `path`; nullopt, with `error` (when
+// given) set, when it cannot be opened or read, is a folder (EISDIR), is
+// anything else but a regular file, such as a FIFO or a device (EINVAL), or
+// holds more than `maxBytes` (EFBIG). Never waits for a writer, whatever
+// stands at `path`.
 std::optional<std::string> readFileToString(const std::filesystem::path& path,
-                                            std::error_code* error = nullptr);
+                                            std::error_code* error = nullptr,
+                                            std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
 // Replaces the file at `path` with `contents` (creating it with mode 0644
 // less the umask). False, with `error` set, when it cannot be written; the
@@ -24,9 +29,10 @@ bool writeStringToFile(const std::filesystem::path& path, std::string_view conte
                        std::error_code* error = nullptr);
 
 // The same for a file that a reader, in this process or another, must never
-// see half written: the bytes go to `<path>.new` first, which is then renamed
-// over `path`, so a reader sees the old file or the new one. On failure the
-// staged file is removed and `path` is left as it was.
+// see half written: the bytes go to `<path>.new` first (made afresh, never
+// through a link found there), which is then renamed over `path`, so a
+// reader sees the old file or the new one. On failure the staged file is
+// removed and `path` is left as it was.
 bool writeStringToFileAtomically(const std::filesystem::path& path, std::string_view contents,
                                  std::error_code* error = nullptr);
 

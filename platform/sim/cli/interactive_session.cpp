@@ -20,7 +20,7 @@ constexpr const char* kPrompt = "brannic> ";
 // the thread even while it waits for input.
 class LineReader {
  public:
-  LineReader(int inputFd, SimRunLoop& runLoop) : inputFd_(inputFd), runLoop_(runLoop) {
+  LineReader(int inputFd, int endFd, SimRunLoop& runLoop) : inputFd_(inputFd), endFd_(endFd), runLoop_(runLoop) {
     if (pipe2(stopPipe_, O_CLOEXEC) != 0) {
       stopPipe_[0] = stopPipe_[1] = -1;
     }
@@ -67,10 +67,15 @@ class LineReader {
     std::string partial;
     char buffer[4096];
     for (;;) {
-      pollfd fds[2] = {{inputFd_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
-      const int ready = poll(fds, stopPipe_[0] >= 0 ? 2 : 1, -1);
+      // A negative descriptor is left out of the poll.
+      pollfd fds[3] = {{inputFd_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}, {endFd_, POLLIN, 0}};
+      const int ready = poll(fds, 3, -1);
       if (ready < 0 && errno == EINTR) continue;
       if (ready < 0 || (fds[1].revents & POLLIN) != 0) break;
+      if (fds[2].revents != 0) {
+        endNow();
+        return;
+      }
       const ssize_t count = read(inputFd_, buffer, sizeof buffer);
       if (count < 0 && errno == EINTR) continue;
       if (count <= 0) break;
@@ -89,6 +94,16 @@ class LineReader {
     runLoop_.wake();
   }
 
+  // Ends the input, dropping the lines not taken yet.
+  void endNow() {
+    {
+      std::lock_guard lock(mutex_);
+      lines_.clear();
+      ended_ = true;
+    }
+    runLoop_.wake();
+  }
+
   void push(std::string line) {
     {
       std::lock_guard lock(mutex_);
@@ -98,6 +113,7 @@ class LineReader {
   }
 
   int inputFd_;
+  int endFd_;
   SimRunLoop& runLoop_;
   int stopPipe_[2] = {-1, -1};
   std::mutex mutex_;
@@ -108,9 +124,9 @@ class LineReader {
 
 }  // namespace
 
-int runInteractiveSession(Simulator& simulator, int inputFd) {
+int runInteractiveSession(Simulator& simulator, int inputFd, int endFd) {
   SimMac& mac = simulator.mac();
-  LineReader reader(inputFd, mac.runLoop());
+  LineReader reader(inputFd, endFd, mac.runLoop());
   simulator.setWaitCutShort([&reader] { return reader.ended(); });
   int lineNumber = 0;
   std::string line;

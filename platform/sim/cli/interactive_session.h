@@ -13,8 +13,10 @@ namespace brannic::sim {
 // Reads lines from `inputFd` until end of input or the application's
 // termination, prompting with `brannic> ` on standard error. Errors are
 // printed and the session goes on. The end of input cuts a running `wait`
-// short; lines typed before it still run. Returns Simulator::kExitSuccess.
+// short; lines typed before it still run. `endFd`, when given, ends the
+// session once it becomes readable, as the end of input does but without
+// running the lines still waiting. Returns Simulator::kExitSuccess.
 // REQUIRES: the simulator's run loop uses the real clock.
-int runInteractiveSession(Simulator& simulator, int inputFd);
+int runInteractiveSession(Simulator& simulator, int inputFd, int endFd = -1);
 
 }  // namespace brannic::sim

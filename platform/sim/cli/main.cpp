@@ -6,7 +6,10 @@
 // when standard input is not a terminal, an interactive session (real
 // clock, a prompt on standard error, no echo) when it is. The transcript
 // goes to standard output. Exit status: 0 when the script ran to its end or
-// the application terminated, 2 for a script error or bad usage.
+// the application terminated, 2 for a script error or bad usage. SIGINT,
+// SIGTERM and SIGHUP end the session in order (the temporary machine folder
+// is removed), print `sim: stopped by <signal>` and exit with 128 plus the
+// signal's number.
 #include <unistd.h>
 
 #include <climits>
@@ -19,9 +22,11 @@
 #include <vector>
 
 #include "platform/sim/cli/commands.h"
+#include "platform/sim/cli/descriptor_input.h"
 #include "platform/sim/cli/interactive_session.h"
 #include "platform/sim/machine/machine.h"
 #include "platform/sim/cli/simulator.h"
+#include "platform/sim/cli/termination_signals.h"
 
 namespace {
 
@@ -79,6 +84,8 @@ void writeTranscriptLine(const std::string& line) {
 
 int main(int argc, char** argv) {
   using namespace brannic::sim;
+  // Caught before the machine folder exists, so that no signal leaves it behind.
+  TerminationSignals signals;
   const std::optional<Invocation> invocation =
       parseArguments(std::vector<std::string>(argv + 1, argv + argc));
   if (!invocation) {
@@ -118,6 +125,18 @@ int main(int argc, char** argv) {
   CommandTable table;
   registerAllCommands(table);
   Simulator simulator(*mac, table);
-  if (interactive) return runInteractiveSession(simulator, STDIN_FILENO);
-  return simulator.runScript(scriptFile.is_open() ? static_cast<std::istream&>(scriptFile) : std::cin);
+  int status = Simulator::kExitSuccess;
+  if (interactive) {
+    status = runInteractiveSession(simulator, STDIN_FILENO, signals.caughtFd());
+  } else {
+    DescriptorInput standardInput(STDIN_FILENO, signals.caughtFd());
+    std::istream piped(&standardInput);
+    status = simulator.runScript(scriptFile.is_open() ? static_cast<std::istream&>(scriptFile) : piped,
+                                 [&signals] { return signals.caught() != 0; });
+  }
+  if (const int signal = signals.caught()) {
+    simulator.notice("stopped by " + TerminationSignals::name(signal));
+    return TerminationSignals::exitStatusFor(signal);  // the machine goes as the locals go
+  }
+  return status;
 }

@@ -39,10 +39,10 @@ void Simulator::run(std::string_view line) {
   command->run(*this, arguments);
 }
 
-int Simulator::runScript(std::istream& script) {
+int Simulator::runScript(std::istream& script, const std::function<bool()>& stop) {
   std::string line;
   int lineNumber = 0;
-  while (std::getline(script, line)) {
+  while (!(stop && stop()) && std::getline(script, line)) {
     ++lineNumber;
     switch (runLine(line, lineNumber, /*echo=*/true)) {
       case LineOutcome::failed:

@@ -33,9 +33,10 @@ class Simulator {
   LineOutcome runLine(std::string_view line, int lineNumber, bool echo);
 
   // Runs a script to its end, to its first error or to the application's
-  // termination, echoing each command. Returns kExitSuccess or
-  // kExitScriptError.
-  int runScript(std::istream& script);
+  // termination, echoing each command; when given, `stop` is asked before
+  // each line and ends the run as the end of the script would. Returns
+  // kExitSuccess or kExitScriptError.
+  int runScript(std::istream& script, const std::function<bool()>& stop = nullptr);
 
   SimMac& mac() { return mac_; }
   Transcript& transcript() { return mac_.transcript(); }

@@ -222,6 +222,19 @@ TEST_F(SimAuthorizationTest, RightGetAnswersDeniedForAMissingRight) {
   EXPECT_FALSE(definition.has_value());
 }
 
+TEST_F(SimAuthorizationTest, RuleSetTooLargeToDecideIsRefusedAndSaysSo) {
+  // Every level names the next one 16 times over: 16^4 lookups unbounded.
+  for (int level = 0; level < 4; ++level) {
+    const std::string next = level < 3 ? "level" + std::to_string(level + 1) : "allow";
+    ASSERT_TRUE(database.store("level" + std::to_string(level),
+                               PropertyDictionary{{"class", "rule"}, {"rule", PropertyArray(16, PropertyValue(next))}}));
+  }
+  const auto ref = create();
+  EXPECT_EQ(services.authorizationCopyRights(ref, rightsNamed({"level0"}), nullptr, kInteractiveExtend),
+            errAuthorizationDenied);
+  EXPECT_THAT(recorded.take(), ElementsAre("auth: refused level0: its rules need more than 256 lookups"));
+}
+
 TEST_F(SimAuthorizationTest, RightSetStoresTheRuleWithItsPromptAndSaysSo) {
   const auto ref = create();
   ASSERT_EQ(services.authorizationRightSet(ref, kAppRight, kAppRule, "Helper prompt"), errAuthorizationSuccess);

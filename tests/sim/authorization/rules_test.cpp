@@ -77,5 +77,41 @@ TEST(RuleEvaluationWithoutDefaultTest, MissingRightOnAnEmptyDatabaseAsksTheAdmin
   EXPECT_EQ(evaluateRight("anything", nothing), RightVerdict::askAdministrator);
 }
 
+// Rules "level0" ... "level<depth-1>", each delegating `fanOut` times to
+// the next; the last level delegates to "allow". Deciding "level0" the plain
+// way takes fanOut^depth lookups.
+PropertyDictionary fanningRules(int depth, int fanOut) {
+  PropertyDictionary rules = builtInAuthorizationRules();
+  for (int level = 0; level < depth; ++level) {
+    const std::string next = level + 1 < depth ? "level" + std::to_string(level + 1) : "allow";
+    rules["level" + std::to_string(level)] = delegation(PropertyArray(static_cast<std::size_t>(fanOut), next));
+  }
+  return rules;
+}
+
+TEST(RuleEvaluationBoundTest, FanningRulesAreRefusedWithinTheLookupBound) {
+  struct FanCase {
+    int depth, fanOut;
+    RightVerdict expected;
+  };
+  // 2^6 - 1 = 63 delegations fit the bound; 10^8 would take many seconds.
+  for (const auto& [depth, fanOut, expected] : {FanCase{6, 2, RightVerdict::allow},
+                                                FanCase{8, 10, RightVerdict::tooComplex},
+                                                FanCase{1, kMaxRuleLookups + 1, RightVerdict::tooComplex}}) {
+    const PropertyDictionary rules = fanningRules(depth, fanOut);
+    int lookups = 0;
+    const auto lookup = [&](const std::string& name) -> std::optional<PropertyValue> {
+      // Past the bound every rule is missing, which refuses at once: an
+      // unbounded evaluation fails here instead of running for minutes.
+      if (++lookups > kMaxRuleLookups) return std::nullopt;
+      const auto found = rules.find(name);
+      if (found == rules.end()) return std::nullopt;
+      return found->second;
+    };
+    EXPECT_EQ(evaluateRight("level0", lookup), expected) << depth << " levels of " << fanOut;
+    EXPECT_LE(lookups, kMaxRuleLookups) << depth << " levels of " << fanOut;
+  }
+}
+
 }  // namespace
 }  // namespace brannic::sim

@@ -141,6 +141,35 @@ TEST_F(AuthSocketTest, HalfAFrameThenHangingUpNeverStallsTheServer) {
   EXPECT_EQ(helperChecks(helper, appExternalForm()), errAuthorizationSuccess);
 }
 
+// Waits (at most 5 s) for the server to hang up on `connection`.
+bool hungUpOn(const OwnedFd& connection) {
+  std::uint8_t byte = 0;
+  const auto received = ::recv(connection.get(), &byte, 1, 0);
+  return received == 0 || (received < 0 && errno == ECONNRESET);
+}
+
+TEST_F(AuthSocketTest, SilentClientsTimeOutAndFreeTheirSlots) {
+  SimAuthServer quick(authority, root / "var" / "run" / "quick.socket", std::chrono::milliseconds(1000));
+  const auto form = appExternalForm();
+  SimAuthorizationClient helper(quick.socketPath());
+  ASSERT_EQ(helperChecks(helper, form), errAuthorizationSuccess);
+  std::vector<OwnedFd> silent;
+  for (int i = 0; i < 16; ++i) {
+    silent.push_back(connectToPath(quick.socketPath().string(), nullptr));
+    ::fcntl(silent.back().get(), F_SETFL, ::fcntl(silent.back().get(), F_GETFL) & ~O_NONBLOCK);
+    const timeval timeout{5, 0};
+    ::setsockopt(silent.back().get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+  }
+  // The slots are taken (the helper's kept connection holds one of them).
+  SimAuthorizationClient late(quick.socketPath());
+  EXPECT_EQ(helperChecks(late, form), errAuthorizationInternal);
+
+  for (const auto& connection : silent) EXPECT_TRUE(hungUpOn(connection)) << "a silent client is dropped";
+  EXPECT_EQ(helperChecks(late, form), errAuthorizationSuccess) << "its slot serves others again";
+  EXPECT_EQ(helperChecks(helper, form), errAuthorizationSuccess)
+      << "a helper whose kept connection timed out connects again";
+}
+
 TEST_F(AuthSocketTest, ConcurrentHelpersAreAllAnswered) {
   const auto form = appExternalForm();
   std::vector<std::thread> helpers;

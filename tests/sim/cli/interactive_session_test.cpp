@@ -88,6 +88,24 @@ TEST_F(InteractiveSessionTest, TheEndOfInputCutsALongWaitShort) {
   EXPECT_LT(mac.runLoop().now(), 60.0);
 }
 
+// A signal while a long wait runs, the input still open: the wait ends at
+// once and the line typed after it never runs.
+TEST_F(InteractiveSessionTest, TheEndDescriptorCutsALongWaitShortAndDropsWaitingLines) {
+  int end[2];
+  ASSERT_EQ(pipe2(end, O_CLOEXEC), 0);
+  type("wait 3600\nstate\n");
+  std::thread signal([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(write(end[1], "!", 1), 1);
+  });
+  EXPECT_EQ(runInteractiveSession(simulator, input[0], end[0]), Simulator::kExitSuccess);
+  signal.join();
+  EXPECT_EQ(recording.take(), Lines{});
+  EXPECT_LT(mac.runLoop().now(), 60.0);
+  close(end[0]);
+  close(end[1]);
+}
+
 // Work on another thread that never ends (a helper that never answers) is
 // waited for once, reported, and the session goes on.
 TEST_F(InteractiveSessionTest, WorkThatNeverEndsIsGivenUpOnOnceAndTheSessionGoesOn) {
