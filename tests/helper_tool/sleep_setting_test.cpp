@@ -191,5 +191,29 @@ TEST(HelperServiceTest, AConnectionsInvalidationEndsItsLease) {
   EXPECT_EQ(runner.calls.size(), 2u);
 }
 
+// The helper never exits, so each ended connection must let go of its
+// session even when the platform keeps the invalidated connection's exported
+// object: the session's application proxy holds the connection.
+TEST(HelperServiceTest, AnEndedConnectionLetsGoOfItsSessionWhateverThePlatformKeeps) {
+  ScriptedListener listener;
+  ScriptedAuthorization authorization;
+  ScriptedRunner runner;
+  testing::RecordingSystemLog log;
+  listener.whileServing = [&] {
+    auto connection = listener.accept();
+    std::weak_ptr<XpcExportedObject> session = connection->exportedObject;
+    std::weak_ptr<testing::FakeXpcConnection> ended = connection;
+    ASSERT_FALSE(session.expired());
+
+    connection->runInvalidationHandler();  // and nothing else
+    EXPECT_EQ(connection->exportedObject, nullptr);
+    EXPECT_FALSE(connection->hasInvalidationHandler());
+    connection.reset();
+    EXPECT_TRUE(session.expired());
+    EXPECT_TRUE(ended.expired());
+  };
+  serveHelper(listener, authorization, runner, log, "1.0");
+}
+
 }  // namespace
 }  // namespace brannic
