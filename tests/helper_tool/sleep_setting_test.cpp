@@ -165,13 +165,17 @@ void endConnection(testing::FakeXpcConnection& connection) {
   connection.exportedObject.reset();
 }
 
-// The service wires each connection's end to its lease: the invalidation
-// handler that the platform runs once the connection is gone.
-TEST(HelperServiceTest, AConnectionsInvalidationEndsItsLease) {
+class HelperServiceTest : public ::testing::Test {
+ protected:
   ScriptedListener listener;
   ScriptedAuthorization authorization;
   ScriptedRunner runner;
   testing::RecordingSystemLog log;
+};
+
+// The service wires each connection's end to its lease: the invalidation
+// handler that the platform runs once the connection is gone.
+TEST_F(HelperServiceTest, AConnectionsInvalidationEndsItsLease) {
   listener.whileServing = [&] {
     auto armed = listener.accept();
     auto other = listener.accept();
@@ -194,11 +198,7 @@ TEST(HelperServiceTest, AConnectionsInvalidationEndsItsLease) {
 // The helper never exits, so each ended connection must let go of its
 // session even when the platform keeps the invalidated connection's exported
 // object: the session's application proxy holds the connection.
-TEST(HelperServiceTest, AnEndedConnectionLetsGoOfItsSessionWhateverThePlatformKeeps) {
-  ScriptedListener listener;
-  ScriptedAuthorization authorization;
-  ScriptedRunner runner;
-  testing::RecordingSystemLog log;
+TEST_F(HelperServiceTest, AnEndedConnectionLetsGoOfItsSessionWhateverThePlatformKeeps) {
   listener.whileServing = [&] {
     auto connection = listener.accept();
     std::weak_ptr<XpcExportedObject> session = connection->exportedObject;
