@@ -45,7 +45,7 @@ class RecordingApp final : public AppProtocol {
 class HelperProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(folder.path().empty());
+    ASSERT_FALSE(folder.path().string().empty());
     installPowerTool("");
     std::string error;
     ASSERT_TRUE(launchd->install(kLabel, BRANNIC_TEST_HELPER_EXECUTABLE, std::nullopt, &error)) << error;
@@ -89,8 +89,8 @@ class HelperProcessTest : public ::testing::Test {
     return XpcData(form.begin(), form.end());
   }
 
-  testing::TempFolder folder;
-  const std::string root = folder.path();
+  testing::TempDir folder;
+  const std::string root = folder.path().string();
   testing::RecordingTranscript recording;
   SimXpcTraffic traffic{&recording.transcript(), nullptr};
   SimAuthorizationDatabase database{authorizationDatabasePath(root)};

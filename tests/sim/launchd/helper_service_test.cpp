@@ -120,9 +120,8 @@ class SessionCountingListener final : public XpcListener {
 };
 
 TEST(SimulatedHelperService, AThousandConnectionsComeAndGoAndLeaveNoSessionAndNoAuthorization) {
-  testing::TempFolder folder;
-  ASSERT_FALSE(folder.path().empty());
-  const std::string root = folder.path();
+  testing::TempDir folder;
+  const std::string root = folder.path().string();
   SimAuthorizationDatabase database{authorizationDatabasePath(root)};
   ASSERT_TRUE(database.store(authorizedRequestRightName(),
                              PropertyDictionary{{"class", "user"}, {"group", "admin"}}));
