@@ -12,9 +12,9 @@ namespace {
 
 // What one connection exports: a tool that talks back through that
 // connection's application proxy. The connection holds it, as its exported
-// object and through its invalidation handler, until it is invalidated and
-// the handler has run, which also lets go of the proxy (and so of the
-// connection).
+// object and through its invalidation handler, and it holds the connection
+// through the proxy: a cycle that the invalidation handler breaks (see
+// serveHelper), since the helper runs for as long as the machine does.
 class HelperSession final : public XpcExportedObject {
  public:
   HelperSession(std::shared_ptr<XpcRemoteProxy> appProxy, AuthorizationServices& authorization,
@@ -53,7 +53,17 @@ void serveHelper(XpcListener& listener, AuthorizationServices& authorization, Pr
         auto appProxy = connection->remoteObjectProxyWithErrorHandler([](const PlatformError&) {});
         auto session = std::make_shared<HelperSession>(std::move(appProxy), authorization, sleep, version);
         connection->setExportedObject(session);
-        connection->setInvalidationHandler([session] { session->connectionEnded(); });
+        // The handler holds the connection only to let go of the session: it
+        // drops the exported object and then itself, whatever the platform
+        // keeps of an invalidated connection.
+        connection->setInvalidationHandler([session, connection] {
+          // Clearing the handler may destroy this closure: work on copies.
+          const auto ended = session;
+          const auto held = connection;
+          ended->connectionEnded();
+          held->setExportedObject(nullptr);
+          held->setInvalidationHandler({});
+        });
         connection->resume();
         return true;
       });

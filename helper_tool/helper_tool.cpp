@@ -50,10 +50,16 @@ bool HelperTool::authorizationGrantsRequest(const XpcData& authData) {
       authorization == nullptr)
     return false;
   const AuthorizationItemSet rights{{authorizedRequestRightName(), {}, 0}};
-  return authorization_.authorizationCopyRights(
-             authorization, rights, nullptr,
-             kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights) ==
-         errAuthorizationSuccess;
+  const bool granted = authorization_.authorizationCopyRights(
+                           authorization, rights, nullptr,
+                           kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights) ==
+                       errAuthorizationSuccess;
+  // The reference is this request's own, so it goes now, granted or not; the
+  // helper runs for as long as the machine does. Its rights stay: they belong
+  // to the application's session, whose data may come again with later
+  // requests.
+  authorization_.authorizationFree(authorization, kAuthorizationFlagDefaults);
+  return granted;
 }
 
 }  // namespace brannic

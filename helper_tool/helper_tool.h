@@ -10,7 +10,8 @@
 // The authorized request first turns the 32 bytes back into an
 // authorization and asks for the right guarding it, with interaction
 // allowed so the owner is asked when the right's rule says so; anything
-// but a grant answers kAuthenticationFailedExitCode.
+// but a grant answers kAuthenticationFailedExitCode. The authorization made
+// for the check is freed after it, whatever its answer.
 //
 // Threads: called on one connection's queue; the ports may be shared with
 // other connections' tools, so they must be safe to call from several

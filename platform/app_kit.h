@@ -137,7 +137,8 @@ class AppKit {
   virtual int applicationMain(int argc, char** argv) = 0;
   // [[NSStatusBar systemStatusBar] statusItemWithLength:].
   virtual std::shared_ptr<StatusItem> statusItemWithLength(double length) = 0;
-  // [NSImage imageNamed:], or null.
+  // [NSImage imageNamed:], or null; marked as a template image, as the
+  // status-bar icon it is.
   virtual ImageRef imageNamed(std::string_view name) = 0;
   // [NSImage imageWithSystemSymbolName:accessibilityDescription:], or null.
   virtual ImageRef imageWithSystemSymbolName(std::string_view symbolName,

@@ -69,6 +69,10 @@ class AuthorizationServices {
   // AuthorizationCreateFromExternalForm (the helper's side).
   virtual OSStatus authorizationCreateFromExternalForm(const AuthorizationExternalForm& externalForm,
                                                        AuthorizationRef* outAuthorization) = 0;
+  // AuthorizationFree. Releases `authorization`, which must not be used
+  // again; with kAuthorizationFlagDestroyRights its rights are destroyed
+  // too. errAuthorizationInvalidRef for null or a reference already freed.
+  virtual OSStatus authorizationFree(AuthorizationRef authorization, AuthorizationFlags flags) = 0;
   // AuthorizationCopyRights (the helper's side); the granted rights are not
   // returned.
   virtual OSStatus authorizationCopyRights(AuthorizationRef authorization, const AuthorizationItemSet& rights,

@@ -32,9 +32,12 @@ class RunLoop {
   // dispatch_async(dispatch_get_global_queue(QOS_CLASS_DEFAULT, 0), block).
   virtual void dispatchAsyncGlobal(Block block) = 0;
 
-  // [NSTimer scheduledTimerWithTimeInterval:interval repeats:YES block:].
+  // [NSTimer timerWithTimeInterval:interval repeats:YES block:], added to the
+  // main run loop in its common modes, so it fires while a menu is open too.
   // The first firing comes `interval` seconds after scheduling. The run loop
-  // holds the timer while it is valid.
+  // holds the timer while it is valid, and while it is valid the process is
+  // kept out of App Nap: its firings come on time even when the application
+  // is hidden.
   // REQUIRES: called on the main thread.
   virtual std::shared_ptr<Timer> scheduleRepeatingTimer(
       double interval, std::function<void(Timer&)> block) = 0;

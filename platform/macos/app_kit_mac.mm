@@ -96,7 +96,12 @@ std::shared_ptr<StatusItem> MacAppKit::statusItemWithLength(double length) {
 }
 
 ImageRef MacAppKit::imageNamed(std::string_view name) {
-  return toImageRef([NSImage imageNamed:toNSString(name)]);
+  NSImage* image = [NSImage imageNamed:toNSString(name)];
+  // The application's named image is its status-bar icon, drawn as a
+  // template (black on transparency): marked as one, the menu bar tints it
+  // for its appearance instead of showing it black on a dark bar.
+  [image setTemplate:YES];  // the property is named by a C++ keyword
+  return toImageRef(image);
 }
 
 ImageRef MacAppKit::imageWithSystemSymbolName(std::string_view symbolName,

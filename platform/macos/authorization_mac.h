@@ -14,6 +14,7 @@ class MacAuthorizationServices final : public AuthorizationServices {
                                          AuthorizationExternalForm* outExternalForm) override;
   OSStatus authorizationCreateFromExternalForm(const AuthorizationExternalForm& externalForm,
                                                AuthorizationRef* outAuthorization) override;
+  OSStatus authorizationFree(AuthorizationRef authorization, AuthorizationFlags flags) override;
   OSStatus authorizationCopyRights(AuthorizationRef authorization, const AuthorizationItemSet& rights,
                                    const AuthorizationItemSet* environment,
                                    AuthorizationFlags flags) override;

@@ -92,6 +92,11 @@ OSStatus MacAuthorizationServices::authorizationCreateFromExternalForm(
   return status;
 }
 
+OSStatus MacAuthorizationServices::authorizationFree(AuthorizationRef authorization,
+                                                     AuthorizationFlags flags) {
+  return ::AuthorizationFree(toNativeAuthorization(authorization), flags);
+}
+
 OSStatus MacAuthorizationServices::authorizationCopyRights(AuthorizationRef authorization,
                                                            const AuthorizationItemSet& rights,
                                                            const AuthorizationItemSet* environment,

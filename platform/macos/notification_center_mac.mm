@@ -6,11 +6,39 @@
 
 #include "platform/macos/foundation_bridge_mac.h"
 
+// One registration: the centre calls it for each posting of its name, and it
+// hands the name on to the main operation queue.
+@interface BRNotificationObserver : NSObject
+- (instancetype)initWithBlock:(brannic::DistributedNotificationCenter::Block)block NS_DESIGNATED_INITIALIZER;
+- (instancetype)init NS_UNAVAILABLE;
+- (void)notificationPosted:(NSNotification*)notification;
+@end
+
+@implementation BRNotificationObserver {
+  brannic::DistributedNotificationCenter::Block _block;
+}
+
+- (instancetype)initWithBlock:(brannic::DistributedNotificationCenter::Block)block {
+  if ((self = [super init])) _block = std::move(block);
+  return self;
+}
+
+- (void)notificationPosted:(NSNotification*)notification {
+  const brannic::DistributedNotificationCenter::Block block = _block;
+  NSString* name = notification.name;
+  [[NSOperationQueue mainQueue] addOperationWithBlock:^{
+    block(brannic::mac::toStdString(name));
+  }];
+}
+
+@end
+
 namespace brannic::mac {
 
-// The centre's observer tokens, by the handles given out for them.
+// The observers registered with the centre, by the handles given out for
+// them. The centre does not retain its observers; this does.
 struct MacDistributedNotificationCenter::Observers {
-  std::map<ObserverHandle, id<NSObject>> tokens;
+  std::map<ObserverHandle, BRNotificationObserver*> tokens;
   ObserverHandle nextHandle = 1;
 };
 
@@ -24,13 +52,18 @@ MacDistributedNotificationCenter::~MacDistributedNotificationCenter() {
 
 DistributedNotificationCenter::ObserverHandle MacDistributedNotificationCenter::addObserverForName(
     const std::string& name, Block block) {
-  id<NSObject> token =
-      [[NSDistributedNotificationCenter defaultCenter] addObserverForName:toNSString(name)
-                                                                   object:nil
-                                                                    queue:[NSOperationQueue mainQueue]
-                                                               usingBlock:^(NSNotification* notification) {
-                                                                 block(toStdString(notification.name));
-                                                               }];
+  BRNotificationObserver* token = [[BRNotificationObserver alloc] initWithBlock:std::move(block)];
+  // The application is hardly ever active (it has no Dock icon and hides
+  // itself), and the centre holds back postings to an inactive application
+  // by default: the screen's unlock, which disarms the guard, would wait for
+  // the next activation. So postings are delivered at once, whatever the
+  // application's state.
+  NSDistributedNotificationCenter* center = [NSDistributedNotificationCenter defaultCenter];
+  [center addObserver:token
+                selector:@selector(notificationPosted:)
+                    name:toNSString(name)
+                  object:nil
+      suspensionBehavior:NSNotificationSuspensionBehaviorDeliverImmediately];
   const ObserverHandle handle = observers_->nextHandle++;
   observers_->tokens.emplace(handle, token);
   return handle;

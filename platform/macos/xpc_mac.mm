@@ -65,9 +65,13 @@ const char* mismatch(const XpcMethod* method, const std::vector<XpcValue>& argum
 
 class MacRemoteProxy final : public XpcRemoteProxy {
  public:
-  MacRemoteProxy(id proxy, XpcInterface remoteInterface,
+  // `refusals`: the serial queue on which messages that cannot go out end.
+  MacRemoteProxy(id proxy, XpcInterface remoteInterface, dispatch_queue_t refusals,
                  std::function<void(const PlatformError&)> errorHandler)
-      : proxy_(proxy), remoteInterface_(std::move(remoteInterface)), errorHandler_(std::move(errorHandler)) {}
+      : proxy_(proxy),
+        remoteInterface_(std::move(remoteInterface)),
+        refusals_(refusals),
+        errorHandler_(std::move(errorHandler)) {}
 
   bool conformsToProtocol(const std::string& protocolName) const override {
     Protocol* protocol = protocolNamed(protocolName);
@@ -108,7 +112,8 @@ class MacRemoteProxy final : public XpcRemoteProxy {
 
  private:
   // A message that cannot go out ends in the error handler, off the caller's
-  // thread, as a failed message does on the platform.
+  // thread, as a failed message does on the platform, and on a serial queue
+  // of the connection's, as the port promises: never two at once.
   void refuse(const std::string& selector, const char* why) const {
     NSString* reason = [NSString stringWithFormat:@"The message %@ %s", toNSString(selector), why];
     const PlatformError error =
@@ -117,13 +122,14 @@ class MacRemoteProxy final : public XpcRemoteProxy {
                                         userInfo:@{NSDebugDescriptionErrorKey : reason}]);
     const std::function<void(const PlatformError&)> handler = errorHandler_;
     if (!handler) return;
-    dispatch_async(dispatch_get_global_queue(QOS_CLASS_DEFAULT, 0), ^{
+    dispatch_async(refusals_, ^{
       handler(error);
     });
   }
 
   id proxy_;
   XpcInterface remoteInterface_;
+  dispatch_queue_t refusals_;
   std::function<void(const PlatformError&)> errorHandler_;
 };
 
@@ -187,7 +193,9 @@ namespace {
 
 class MacXpcConnection final : public XpcConnection {
  public:
-  explicit MacXpcConnection(NSXPCConnection* connection) : connection_(connection) {}
+  explicit MacXpcConnection(NSXPCConnection* connection)
+      : connection_(connection),
+        refusals_(dispatch_queue_create("com.brannic.xpc.refused-messages", DISPATCH_QUEUE_SERIAL)) {}
 
   void setExportedInterface(const XpcInterface& interface) override {
     connection_.exportedInterface = toNSXPCInterface(interface);
@@ -209,12 +217,15 @@ class MacXpcConnection final : public XpcConnection {
       return;
     }
     // The block keeps `handler` and what it captured (the helper's session,
-    // whose proxy holds this connection) only until the connection becomes
-    // invalid: the system clears the property then, which breaks that cycle.
-    // On the helper's side of a listener's connection it runs when the
-    // client's process ends, however it ended.
+    // whose proxy holds this connection) until the handler clears itself or
+    // the system clears the property once the connection is invalid; either
+    // breaks that cycle. On the helper's side of a listener's connection it
+    // runs when the client's process ends, however it ended.
     connection_.invalidationHandler = ^{
-      handler();
+      // The handler may clear itself, which can free this block: it runs
+      // from a copy.
+      const std::function<void()> running = handler;
+      running();
     };
   }
 
@@ -227,12 +238,13 @@ class MacXpcConnection final : public XpcConnection {
       if (handler) handler(toPlatformError(error));
     }];
     if (proxy == nil) return nullptr;
-    return std::make_shared<MacRemoteProxy>(proxy, remoteInterface_, handler);
+    return std::make_shared<MacRemoteProxy>(proxy, remoteInterface_, refusals_, handler);
   }
 
  private:
   NSXPCConnection* connection_;
   XpcInterface remoteInterface_;
+  dispatch_queue_t refusals_;
 };
 
 }  // namespace

@@ -62,6 +62,10 @@ class FakeAuthorizationServices final : public AuthorizationServices {
                                    AuthorizationFlags) override {
     return errAuthorizationDenied;
   }
+  OSStatus authorizationFree(AuthorizationRef authorization, AuthorizationFlags) override {
+    frees.push_back(authorization);
+    return noErr;
+  }
 
   OSStatus authorizationRightGet(const std::string& rightName,
                                  std::optional<PropertyValue>* outDefinition) override {
@@ -135,6 +139,7 @@ class FakeAuthorizationServices final : public AuthorizationServices {
   std::vector<ExternalFormCall> externalFormCalls;
   std::vector<std::string> reads;
   std::vector<RightWrite> writes;
+  std::vector<AuthorizationRef> frees;
 
  private:
   // Stable addresses that stand for references; never dereferenced.

@@ -67,6 +67,9 @@ class NullAuthorizationServices final : public AuthorizationServices {
   OSStatus authorizationCreateFromExternalForm(const AuthorizationExternalForm&, AuthorizationRef*) override {
     return errAuthorizationInvalidRef;
   }
+  OSStatus authorizationFree(AuthorizationRef, AuthorizationFlags) override {
+    return errAuthorizationInvalidRef;
+  }
   OSStatus authorizationCopyRights(AuthorizationRef, const AuthorizationItemSet&, const AuthorizationItemSet*,
                                    AuthorizationFlags) override {
     return errAuthorizationDenied;

@@ -79,6 +79,8 @@ TEST_F(HelperCommand, CheckBoxesChooseTheRequestAndWhetherItsDataIsCached) {
               c.cached ? std::vector<std::string>{"Yes"} : std::vector<std::string>{})
         << c.what;
     EXPECT_EQ(fresh.destroyButton.enabled, c.cached) << c.what;
+    // Freeing it would end the session that the sent (and cached) data names.
+    EXPECT_TRUE(fresh.authorization.frees.empty()) << c.what << ": the application freed its reference";
   }
 }
 

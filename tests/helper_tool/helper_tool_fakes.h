@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,7 +33,9 @@ struct ScriptedRunner final : ProcessRunner {
   std::vector<std::string> calls;
 };
 
-// Only the helper's two calls are used; the rest must not be reached.
+// Only the helper's three calls are used; the rest must not be reached.
+// Each reference made from an external form is a new one, as on the system,
+// so what is freed can be matched with what was made.
 struct ScriptedAuthorization final : AuthorizationServices {
   OSStatus authorizationCreate(const AuthorizationItemSet*, const AuthorizationItemSet*, AuthorizationFlags,
                                AuthorizationRef*) override {
@@ -46,13 +49,18 @@ struct ScriptedAuthorization final : AuthorizationServices {
   OSStatus authorizationCreateFromExternalForm(const AuthorizationExternalForm& externalForm,
                                                AuthorizationRef* outAuthorization) override {
     receivedForms.push_back(externalForm);
-    if (createStatus == errAuthorizationSuccess) *outAuthorization = handle;
+    if (createStatus == errAuthorizationSuccess) {
+      references.push_back(std::make_unique<int>(0));
+      *outAuthorization = reinterpret_cast<AuthorizationRef>(references.back().get());
+      if (!giveReference) *outAuthorization = nullptr;
+    }
     return createStatus;
   }
   OSStatus authorizationCopyRights(AuthorizationRef authorization, const AuthorizationItemSet& rights,
                                    const AuthorizationItemSet* environment,
                                    AuthorizationFlags flags) override {
-    EXPECT_EQ(authorization, handle);
+    EXPECT_TRUE(!references.empty() &&
+                authorization == reinterpret_cast<AuthorizationRef>(references.back().get()));
     EXPECT_EQ(environment, nullptr);
     for (const auto& right : rights) {
       EXPECT_TRUE(right.value.empty());
@@ -61,6 +69,10 @@ struct ScriptedAuthorization final : AuthorizationServices {
     }
     requestedFlags.push_back(flags);
     return copyStatus;
+  }
+  OSStatus authorizationFree(AuthorizationRef authorization, AuthorizationFlags flags) override {
+    frees.push_back({authorization, flags});
+    return errAuthorizationSuccess;
   }
   OSStatus authorizationRightGet(const std::string&, std::optional<PropertyValue>*) override {
     ADD_FAILURE() << "the helper reads no right";
@@ -73,8 +85,16 @@ struct ScriptedAuthorization final : AuthorizationServices {
   }
   std::optional<std::string> copyErrorMessageString(OSStatus) override { return std::nullopt; }
 
-  AuthorizationRef handle = reinterpret_cast<AuthorizationRef>(0x1234);
+  // The references handed out, one per successful create; never dereferenced.
+  std::vector<std::unique_ptr<int>> references;
+  struct Free {
+    AuthorizationRef authorization;
+    AuthorizationFlags flags;
+  };
+  std::vector<Free> frees;
+
   OSStatus createStatus = errAuthorizationSuccess;
+  bool giveReference = true;  // false: a create that succeeds leaves the reference empty
   OSStatus copyStatus = errAuthorizationSuccess;
   std::vector<AuthorizationExternalForm> receivedForms;
   std::vector<std::string> requestedRights;

@@ -143,5 +143,48 @@ TEST_F(HelperToolTest, RefusedOrInvalidAuthorizationAnswersTheFailureCodeAndRuns
   EXPECT_TRUE(app.lines.empty());
 }
 
+// The helper runs as long as the machine does, so each reference it makes
+// from an external form must go again after the check, on every path. It is
+// freed without destroying rights: those belong to the application's
+// session, whose cached data may come again.
+TEST_F(HelperToolTest, EveryAuthorizationMadeForACheckIsFreedOnceKeepingItsRights) {
+  const struct {
+    const char* name;
+    std::string argument;
+    OSStatus createStatus;
+    bool givesReference;
+    OSStatus copyStatus;
+    std::int64_t reply;
+  } cases[] = {
+      {"granted", "1", errAuthorizationSuccess, true, errAuthorizationSuccess, 0},
+      {"granted, argument refused", "2", errAuthorizationSuccess, true, errAuthorizationSuccess,
+       kHelperRefusedArgumentExitCode},
+      {"denied", "1", errAuthorizationSuccess, true, errAuthorizationDenied, kAuthenticationFailedExitCode},
+      {"cancelled", "1", errAuthorizationSuccess, true, errAuthorizationCanceled,
+       kAuthenticationFailedExitCode},
+      {"not an external form", "1", errAuthorizationInvalidRef, true, errAuthorizationSuccess,
+       kAuthenticationFailedExitCode},
+      {"success without a reference", "1", errAuthorizationSuccess, false, errAuthorizationSuccess,
+       kAuthenticationFailedExitCode},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    authorization = ScriptedAuthorization{};
+    authorization.createStatus = c.createStatus;
+    authorization.giveReference = c.givesReference;
+    authorization.copyStatus = c.copyStatus;
+    for (int request = 0; request < 3; ++request) EXPECT_EQ(authorized(c.argument, XpcData(32, 9)), c.reply);
+
+    const std::size_t made =
+        c.createStatus == errAuthorizationSuccess && c.givesReference ? authorization.references.size() : 0;
+    ASSERT_EQ(authorization.frees.size(), made);
+    for (std::size_t i = 0; i < made; ++i) {
+      EXPECT_EQ(authorization.frees[i].authorization,
+                reinterpret_cast<AuthorizationRef>(authorization.references[i].get()));
+      EXPECT_EQ(authorization.frees[i].flags, kAuthorizationFlagDefaults);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace brannic

@@ -165,13 +165,17 @@ void endConnection(testing::FakeXpcConnection& connection) {
   connection.exportedObject.reset();
 }
 
-// The service wires each connection's end to its lease: the invalidation
-// handler that the platform runs once the connection is gone.
-TEST(HelperServiceTest, AConnectionsInvalidationEndsItsLease) {
+class HelperServiceTest : public ::testing::Test {
+ protected:
   ScriptedListener listener;
   ScriptedAuthorization authorization;
   ScriptedRunner runner;
   testing::RecordingSystemLog log;
+};
+
+// The service wires each connection's end to its lease: the invalidation
+// handler that the platform runs once the connection is gone.
+TEST_F(HelperServiceTest, AConnectionsInvalidationEndsItsLease) {
   listener.whileServing = [&] {
     auto armed = listener.accept();
     auto other = listener.accept();
@@ -189,6 +193,26 @@ TEST(HelperServiceTest, AConnectionsInvalidationEndsItsLease) {
   };
   serveHelper(listener, authorization, runner, log, "1.0");
   EXPECT_EQ(runner.calls.size(), 2u);
+}
+
+// The helper never exits, so each ended connection must let go of its
+// session even when the platform keeps the invalidated connection's exported
+// object: the session's application proxy holds the connection.
+TEST_F(HelperServiceTest, AnEndedConnectionLetsGoOfItsSessionWhateverThePlatformKeeps) {
+  listener.whileServing = [&] {
+    auto connection = listener.accept();
+    std::weak_ptr<XpcExportedObject> session = connection->exportedObject;
+    std::weak_ptr<testing::FakeXpcConnection> ended = connection;
+    ASSERT_FALSE(session.expired());
+
+    connection->runInvalidationHandler();  // and nothing else
+    EXPECT_EQ(connection->exportedObject, nullptr);
+    EXPECT_FALSE(connection->hasInvalidationHandler());
+    connection.reset();
+    EXPECT_TRUE(session.expired());
+    EXPECT_TRUE(ended.expired());
+  };
+  serveHelper(listener, authorization, runner, log, "1.0");
 }
 
 }  // namespace

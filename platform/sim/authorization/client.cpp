@@ -81,6 +81,11 @@ OSStatus SimAuthorizationClient::authorizationCreateFromExternalForm(const Autho
   return errAuthorizationSuccess;
 }
 
+OSStatus SimAuthorizationClient::authorizationFree(AuthorizationRef authorization,
+                                                   AuthorizationFlags /*flags*/) {
+  return refs_.free(authorization) ? errAuthorizationSuccess : errAuthorizationInvalidRef;
+}
+
 OSStatus SimAuthorizationClient::authorizationCopyRights(AuthorizationRef authorization,
                                                          const AuthorizationItemSet& rights,
                                                          const AuthorizationItemSet* /*environment*/,

@@ -29,12 +29,18 @@ class SimAuthorizationClient final : public AuthorizationServices {
                                          AuthorizationExternalForm* outExternalForm) override;
   OSStatus authorizationCreateFromExternalForm(const AuthorizationExternalForm& externalForm,
                                                AuthorizationRef* outAuthorization) override;
+  // Forgets the reference; the session stays, as other references may name
+  // it. The flags change nothing here: no right is ever destroyed.
+  OSStatus authorizationFree(AuthorizationRef authorization, AuthorizationFlags flags) override;
   OSStatus authorizationCopyRights(AuthorizationRef authorization, const AuthorizationItemSet& rights,
                                    const AuthorizationItemSet* environment, AuthorizationFlags flags) override;
   OSStatus authorizationRightGet(const std::string& rightName, std::optional<PropertyValue>* outDefinition) override;
   OSStatus authorizationRightSet(AuthorizationRef authorization, const std::string& rightName,
                                  const PropertyValue& rule, const std::string& description) override;
   std::optional<std::string> copyErrorMessageString(OSStatus status) override;
+
+  // How many references this process holds (made and not yet freed).
+  std::size_t heldReferences() const { return refs_.count(); }
 
  private:
   // One request and its response; nullopt when the exchange failed.

@@ -3,14 +3,12 @@
 namespace brannic::sim {
 
 AuthorizationRef SimAuthorizationRefs::refFor(const AuthorizationExternalForm& session) {
+  auto held = std::make_unique<AuthorizationExternalForm>(session);
+  // The reference is an opaque handle: only compared, never dereferenced.
+  const auto ref = reinterpret_cast<AuthorizationRef>(held.get());
   std::lock_guard lock(mutex_);
-  auto& held = bySession_[session];
-  if (!held) {
-    held = std::make_unique<AuthorizationExternalForm>(session);
-    // The reference is an opaque handle: only compared, never dereferenced.
-    byRef_[reinterpret_cast<AuthorizationRef>(held.get())] = held.get();
-  }
-  return reinterpret_cast<AuthorizationRef>(held.get());
+  byRef_.emplace(ref, std::move(held));
+  return ref;
 }
 
 std::optional<AuthorizationExternalForm> SimAuthorizationRefs::sessionOf(AuthorizationRef ref) const {
@@ -18,6 +16,16 @@ std::optional<AuthorizationExternalForm> SimAuthorizationRefs::sessionOf(Authori
   const auto found = byRef_.find(ref);
   if (found == byRef_.end()) return std::nullopt;
   return *found->second;
+}
+
+bool SimAuthorizationRefs::free(AuthorizationRef ref) {
+  std::lock_guard lock(mutex_);
+  return byRef_.erase(ref) == 1;
+}
+
+std::size_t SimAuthorizationRefs::count() const {
+  std::lock_guard lock(mutex_);
+  return byRef_.size();
 }
 
 }  // namespace brannic::sim

@@ -1,8 +1,8 @@
 // The authorization references one process holds. Each stands for one session
-// of the simulated authority, named by the session's external form. Callers
-// never free references, so they live as long as this table; a session has at
-// most one reference, so asking again for the same session hands out the same
-// one. Thread-safe.
+// of the simulated authority, named by the session's external form. As on the
+// system, every create hands out a reference of its own, even for a session
+// that already has one; a reference lives until it is freed (the application
+// never frees its own, so those live as long as this table). Thread-safe.
 #pragma once
 
 #include <map>
@@ -16,17 +16,20 @@ namespace brannic::sim {
 
 class SimAuthorizationRefs {
  public:
-  // The reference for `session`, made on first use.
+  // A new reference for `session`.
   AuthorizationRef refFor(const AuthorizationExternalForm& session);
   // The session behind `ref`; nullopt for null and for anything this table
-  // did not hand out (never dereferenced).
+  // did not hand out or has freed (never dereferenced).
   std::optional<AuthorizationExternalForm> sessionOf(AuthorizationRef ref) const;
+  // Forgets `ref`; false when it was not held.
+  bool free(AuthorizationRef ref);
+  // How many references are held.
+  std::size_t count() const;
 
  private:
   mutable std::mutex mutex_;
-  // Each reference is the address of its session's heap copy.
-  std::map<AuthorizationExternalForm, std::unique_ptr<AuthorizationExternalForm>> bySession_;
-  std::map<AuthorizationRef, const AuthorizationExternalForm*> byRef_;
+  // Each reference is the address of its own heap copy of the session's name.
+  std::map<AuthorizationRef, std::unique_ptr<AuthorizationExternalForm>> byRef_;
 };
 
 }  // namespace brannic::sim

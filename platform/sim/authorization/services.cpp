@@ -68,6 +68,11 @@ OSStatus SimAuthorizationServices::authorizationCreateFromExternalForm(
   return errAuthorizationSuccess;
 }
 
+OSStatus SimAuthorizationServices::authorizationFree(AuthorizationRef authorization,
+                                                     AuthorizationFlags /*flags*/) {
+  return refs_.free(authorization) ? errAuthorizationSuccess : errAuthorizationInvalidRef;
+}
+
 OSStatus SimAuthorizationServices::authorizationCopyRights(AuthorizationRef authorization,
                                                            const AuthorizationItemSet& rights,
                                                            const AuthorizationItemSet* /*environment*/,

@@ -38,6 +38,9 @@ class SimAuthorizationServices final : public AuthorizationServices {
                                          AuthorizationExternalForm* outExternalForm) override;
   OSStatus authorizationCreateFromExternalForm(const AuthorizationExternalForm& externalForm,
                                                AuthorizationRef* outAuthorization) override;
+  // Forgets the reference; the session stays, as other references may name
+  // it. The flags change nothing here: no right is ever destroyed.
+  OSStatus authorizationFree(AuthorizationRef authorization, AuthorizationFlags flags) override;
   OSStatus authorizationCopyRights(AuthorizationRef authorization, const AuthorizationItemSet& rights,
                                    const AuthorizationItemSet* environment, AuthorizationFlags flags) override;
   OSStatus authorizationRightGet(const std::string& rightName, std::optional<PropertyValue>* outDefinition) override;

@@ -199,7 +199,17 @@ TEST_F(SimAuthorizationTest, ExternalFormRoundTripAndForeignForms) {
   ASSERT_EQ(services.authorizationMakeExternalForm(ref, &form), errAuthorizationSuccess);
   AuthorizationRef internalized = nullptr;
   ASSERT_EQ(services.authorizationCreateFromExternalForm(form, &internalized), errAuthorizationSuccess);
-  EXPECT_EQ(internalized, ref) << "one session, one reference";
+  EXPECT_NE(internalized, ref) << "each create makes a reference of its own";
+  AuthorizationExternalForm again{};
+  ASSERT_EQ(services.authorizationMakeExternalForm(internalized, &again), errAuthorizationSuccess);
+  EXPECT_EQ(again, form) << "for the same session";
+
+  // Freed, a reference is gone; the session and its other references stay.
+  EXPECT_EQ(services.authorizationFree(internalized, kAuthorizationFlagDefaults), errAuthorizationSuccess);
+  EXPECT_EQ(services.authorizationFree(internalized, kAuthorizationFlagDefaults), errAuthorizationInvalidRef);
+  EXPECT_EQ(services.authorizationMakeExternalForm(internalized, &again), errAuthorizationInvalidRef);
+  EXPECT_EQ(services.authorizationMakeExternalForm(ref, &again), errAuthorizationSuccess);
+  EXPECT_EQ(services.authorizationFree(nullptr, kAuthorizationFlagDefaults), errAuthorizationInvalidRef);
 
   auto garbled = form;
   garbled[17] ^= 0x40;
