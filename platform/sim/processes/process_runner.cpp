@@ -154,6 +154,10 @@ std::optional<ProcessResult> SimProcessRunner::run(const std::string& executable
   child.workingDirectory = machineRoot_;
   child.standardOutput = outWrite.get();
   child.standardError = errWrite.get();
+  // A tool that went on after the helper died would change the machine after
+  // the application was told its request failed. run() waits for the tool on
+  // the calling thread, so that thread outlives it unless the process dies.
+  child.dieWithParent = true;
   const std::optional<int> pid = startChildProcess(child);
   outWrite.reset();
   errWrite.reset();

@@ -3,6 +3,7 @@
 // transport, with the machine's authorization authority serving it.
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
@@ -305,6 +306,40 @@ TEST_F(HelperProcessTest, AHelperKilledInTheMiddleOfARequestFailsItAndStartsAgai
   EXPECT_EQ(later.texts(3).back(), "reply 0");
   EXPECT_EQ(recording.channel("launchd"),
             (std::vector<std::string>{"started " + kLabel, "exited " + kLabel, "started " + kLabel}));
+}
+
+// Whether process `pid` still runs (a zombie has ended).
+bool processRuns(int pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return false;
+  const auto end = line.rfind(')');
+  return end != std::string::npos && end + 2 < line.size() && line[end + 2] != 'Z';
+}
+
+int readPid(const std::string& path) {
+  std::ifstream file(path);
+  int pid = 0;
+  file >> pid;
+  return pid;
+}
+
+TEST_F(HelperProcessTest, APowerToolStillRunningDiesWithTheHelper) {
+  // The tool notes its pid, waits on a child for 30 s, then makes its change.
+  const std::string tool = root + "/usr/bin/pmset";
+  std::ofstream(tool) << "#!/bin/sh\necho $$ > " << root << "/tool.pid\nsleep 30 &\necho $! > " << root
+                      << "/sleep.pid\nwait\necho \"$@\" >> " << root << "/pmset.calls\n";
+  auto connection = connect(events);
+  proxy(connection, events)
+      ->send(selectors::runCommandLsWithPathCompletion, {std::string("1")}, events.replyRecorder());
+  ASSERT_TRUE(testing::eventually([&] { return readPid(root + "/sleep.pid") > 0; }));
+  const int toolPid = readPid(root + "/tool.pid");
+  ASSERT_GT(toolPid, 0);
+  ASSERT_TRUE(launchd->kill(kLabel));
+  EXPECT_TRUE(testing::eventually([&] { return !processRuns(toolPid); }));
+  EXPECT_EQ(events.texts(2)[0].rfind("error 4097 ", 0), 0u);
+  EXPECT_EQ(powerToolCalls(), "");
+  ::kill(readPid(root + "/sleep.pid"), SIGKILL);
 }
 
 TEST_F(HelperProcessTest, RequestsInFlightOnTwoConnectionsAreAllAnswered) {
