@@ -26,6 +26,8 @@ WakePipe::WakePipe() {
   if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
     read_.reset(fds[0]);
     write_.reset(fds[1]);
+  } else {
+    creationError_ = errno;
   }
 }
 

@@ -32,10 +32,15 @@ class OwnedFd {
 
 // A pipe whose read end can be polled; writing wakes the reader. Both ends
 // are non-blocking, so a full pipe never blocks the writer (one pending
-// wake-up is enough).
+// wake-up is enough). Creating it fails when the process is out of
+// descriptors: then valid() is false, wake() does nothing and readFd() is
+// -1, which poll() skips, so a waiter must not wait on it without a timeout.
 class WakePipe {
  public:
   WakePipe();
+  bool valid() const { return read_.valid(); }
+  // errno of the failed creation, or 0.
+  int creationError() const { return creationError_; }
   int readFd() const { return read_.get(); }
   // Safe from any thread and from a signal handler.
   void wake() const;
@@ -45,6 +50,7 @@ class WakePipe {
  private:
   OwnedFd read_;
   OwnedFd write_;
+  int creationError_ = 0;
 };
 
 // The largest path a Unix-domain socket address holds, without the final NUL.

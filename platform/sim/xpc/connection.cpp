@@ -25,6 +25,9 @@ using ErrorHandler = std::function<void(const PlatformError&)>;
 // A frame that has stopped arriving part-way counts as truncated after this.
 constexpr auto kIncompleteFrameTimeout = std::chrono::seconds(2);
 constexpr std::size_t kReadChunk = 64 * 1024;
+// Without a wake-up pipe (the process was out of descriptors) the queue
+// looks for work this often, so that it still finishes.
+constexpr int kUnwakeablePollMilliseconds = 10;
 
 // Why a connection ends, which decides the error its messages get.
 enum class Ending {
@@ -158,6 +161,13 @@ class SimXpcConnection::Core {
 
   // The connection's queue.
   void run() {
+    if (!wake_.valid()) {
+      // Nothing could wake the queue: the connection cannot work, so it ends
+      // at once, telling the other side why.
+      const std::string why = "out of file descriptors: " + systemErrorText(wake_.creationError());
+      sayGoodbye("the connection (" + why + ")");
+      end(Ending::broken, why);
+    }
     for (;;) {
       std::deque<std::function<void()>> batch;
       bool stop;
@@ -197,11 +207,12 @@ class SimXpcConnection::Core {
       fds[1] = {socket_.get(), static_cast<short>(POLLIN | (writing ? POLLOUT : 0)), 0};
       count = 2;
     }
-    int timeout = -1;
+    int timeout = wake_.valid() ? -1 : kUnwakeablePollMilliseconds;
     if (reader_.bufferedBytes() > 0) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
           lastProgress_ + kIncompleteFrameTimeout - Clock::now());
-      timeout = static_cast<int>(std::max<std::int64_t>(0, left.count()) + 1);
+      const int untilTruncated = static_cast<int>(std::max<std::int64_t>(0, left.count()) + 1);
+      timeout = timeout < 0 ? untilTruncated : std::min(timeout, untilTruncated);
     }
     if (::poll(fds, count, timeout) < 0 && errno != EINTR) return;
     if (fds[0].revents != 0) wake_.drain();
@@ -380,18 +391,23 @@ class SimXpcConnection::Core {
   // The other side sent something this side does not accept: tell it why,
   // then drop the connection.
   void refuse(const std::string& problem) {
-    if (socket_.valid()) {
-      // After whatever is still queued, so that no frame is cut in two.
-      const auto goodbye = wire::encode(wire::Goodbye{problem});
-      out_.insert(out_.end(), goodbye.begin(), goodbye.end());
-      while (outSent_ < out_.size()) {
-        const ssize_t written = ::send(socket_.get(), out_.data() + outSent_, out_.size() - outSent_,
-                                       MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (written <= 0) break;  // best effort: the connection ends either way
-        outSent_ += static_cast<std::size_t>(written);
-      }
-    }
+    sayGoodbye(problem);
     end(Ending::broken, "received " + problem);
+  }
+
+  // Tells the other side why this side is about to drop the connection; the
+  // other side reports it as "the other side refused <reason>".
+  void sayGoodbye(const std::string& reason) {
+    if (!socket_.valid()) return;
+    // After whatever is still queued, so that no frame is cut in two.
+    const auto goodbye = wire::encode(wire::Goodbye{reason});
+    out_.insert(out_.end(), goodbye.begin(), goodbye.end());
+    while (outSent_ < out_.size()) {
+      const ssize_t written = ::send(socket_.get(), out_.data() + outSent_, out_.size() - outSent_,
+                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (written <= 0) break;  // best effort: the connection ends either way
+      outSent_ += static_cast<std::size_t>(written);
+    }
   }
 
   void peerClosed() {
