@@ -25,6 +25,19 @@ using ErrorHandler = std::function<void(const PlatformError&)>;
 // A frame that has stopped arriving part-way counts as truncated after this.
 constexpr auto kIncompleteFrameTimeout = std::chrono::seconds(2);
 constexpr std::size_t kReadChunk = 64 * 1024;
+// What one connection may hold for a peer that does not keep up:
+//  - bytes queued to send that the socket has not taken. Only a peer that
+//    stopped reading lets them pile up beyond the socket's own buffers, so a
+//    connection past this is dropped. Room for two frames of the largest
+//    size: a peer that reads never comes near it.
+//  - calls received whose replies have not been queued yet. While any wait,
+//    the queue reads no more than one chunk before it lets the replies out,
+//    which bounds them for a synchronous exported object; the limit catches
+//    an object that keeps replies back, and that peer is dropped too.
+constexpr std::size_t kMaxUnsentBytes = 2 * (wire::kMaxPayloadSize + wire::kHeaderSize);
+constexpr std::size_t kMaxCallsAwaitingReplies = 4096;
+// Sent bytes are cut off the front of the queue once they are this many.
+constexpr std::size_t kCompactAfterBytes = 64 * 1024;
 // Without a wake-up pipe (the process was out of descriptors) the queue
 // looks for work this often, so that it still finishes.
 constexpr int kUnwakeablePollMilliseconds = 10;
@@ -256,8 +269,18 @@ class SimXpcConnection::Core {
       return end(Ending::broken, "a message to send is too large (" + std::to_string(payloadSize) +
                                      " bytes; the limit is " + std::to_string(wire::kMaxPayloadSize) + ")");
     }
+    enqueue(frame);  // while still connecting, the frame goes once connected
+  }
+
+  // Queues a frame and sends what the socket takes; drops the connection
+  // when the other side has left too much unread.
+  void enqueue(const std::vector<std::uint8_t>& frame) {
     out_.insert(out_.end(), frame.begin(), frame.end());
-    flush();  // while still connecting, the frame goes once connected
+    flush();
+    if (invalidatedOnQueue_ || !socket_.valid() || out_.size() - outSent_ <= kMaxUnsentBytes) return;
+    const std::string limit = std::to_string(kMaxUnsentBytes);
+    sayGoodbye("the connection (what it was sent went unread: more than " + limit + " bytes waiting)");
+    end(Ending::broken, "the other side stopped reading (more than " + limit + " bytes wait to be sent)");
   }
 
   bool holdsOutgoing() const { return traffic_ && traffic_->holdsOutgoing(); }
@@ -272,7 +295,12 @@ class SimXpcConnection::Core {
       } else if (written < 0 && errno == EINTR) {
         continue;
       } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        return;  // the rest goes when the socket takes it
+        // The rest goes when the socket takes it.
+        if (outSent_ >= kCompactAfterBytes && outSent_ >= out_.size() / 2) {
+          out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(outSent_));
+          outSent_ = 0;
+        }
+        return;
       } else {
         // The other side is gone; what it said last explains why.
         readAvailable();
@@ -293,6 +321,8 @@ class SimXpcConnection::Core {
         reader_.append(buffer, static_cast<std::size_t>(received));
         lastProgress_ = Clock::now();
         handleFrames();
+        // Replies go out before more calls come in: the queue runs them next.
+        if (callsAwaitingReplies_ > 0) return;
       } else if (received < 0 && errno == EINTR) {
         continue;
       } else if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
@@ -339,7 +369,15 @@ class SimXpcConnection::Core {
       return refuse("a message " + interface->protocolName + " does not allow: " + *why);
     if (traffic_) traffic_->noteIncoming();
     XpcReply reply;
-    if (call.replyId != 0) reply = replyBlock(call.replyId);
+    if (call.replyId != 0) {
+      if (callsAwaitingReplies_ >= kMaxCallsAwaitingReplies) {
+        const std::string limit = std::to_string(kMaxCallsAwaitingReplies);
+        sayGoodbye("the connection (more than " + limit + " of its calls awaited replies)");
+        return end(Ending::broken, "more than " + limit + " calls from the other side awaited replies");
+      }
+      ++callsAwaitingReplies_;
+      reply = replyBlock(call.replyId);
+    }
     object->invoke(call.selector, std::move(call.arguments), std::move(reply));
   }
 
@@ -357,8 +395,8 @@ class SimXpcConnection::Core {
       Core* raw = core.get();
       raw->post([raw, frame] {
         if (raw->invalidatedOnQueue_) return;
-        raw->out_.insert(raw->out_.end(), frame->begin(), frame->end());
-        raw->flush();
+        --raw->callsAwaitingReplies_;
+        raw->enqueue(*frame);
       });
     };
   }
@@ -541,6 +579,7 @@ class SimXpcConnection::Core {
   Clock::time_point lastProgress_ = Clock::now();
   std::vector<std::uint8_t> out_;
   std::size_t outSent_ = 0;
+  std::size_t callsAwaitingReplies_ = 0;  // received, their replies not queued yet
   std::map<std::uint64_t, Outgoing> pending_;
   std::vector<Outgoing> unanswered_;  // sent without a reply block, not yet written
   std::string peerGoodbye_;

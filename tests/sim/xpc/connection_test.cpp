@@ -456,6 +456,16 @@ TEST_F(IpcTransport, AMessageTooLargeToSendDropsTheConnection) {
   EXPECT_EQ(texts[1], "invalidated");
 }
 
+TEST_F(IpcTransport, ABurstOfCallsFromAPeerThatReadsIsAnsweredInFull) {
+  startServer();
+  auto connection = connect();
+  constexpr std::size_t kCalls = 6000;  // more than the calls that may await replies at once
+  for (std::size_t i = 0; i < kCalls; ++i) send(connection, "echo:reply:", {std::string("burst")});
+  const auto texts = client.texts(kCalls);
+  ASSERT_EQ(texts.size(), kCalls);
+  EXPECT_EQ(texts.back(), "reply \"burst\"");
+}
+
 // The service's connections record their end (after a pause, so that a
 // caller that does not wait for it would miss it).
 std::function<bool(std::shared_ptr<XpcConnection>)> recordingEnds(Deliveries& calls) {
@@ -490,6 +500,41 @@ TEST_F(IpcTransport, AnAbandonedConnectionReturnsOnceTheServiceHasHandledItsEnd)
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_EQ(client.size(), 1u) << "no reply, error or invalidation handler runs on an abandoned end";
   EXPECT_TRUE(std::static_pointer_cast<SimXpcConnection>(connection)->hasEnded());
+}
+
+TEST_F(IpcTransport, APeerThatNeverReadsItsRepliesIsDropped) {
+  startServer(recordingEnds(serverCalls));
+  std::string error;
+  OwnedFd peer = connectToPath(socketPath, &error);
+  ASSERT_TRUE(peer.valid()) << error;
+  // Calls with large replies, sent for as long as the service takes them.
+  constexpr std::size_t kGiveUpAfter = 64 << 20;
+  std::size_t sent = 0;
+  bool dropped = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  for (std::uint64_t id = 1; !dropped && sent < kGiveUpAfter && std::chrono::steady_clock::now() < deadline;
+       ++id) {
+    const Bytes frame = wire::encode(wire::Call{id, "echo:reply:", {std::string(16 << 10, 'x')}});
+    for (std::size_t offset = 0; offset < frame.size() && !dropped;) {
+      const ssize_t written =
+          ::send(peer.get(), frame.data() + offset, frame.size() - offset, MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (written > 0) {
+        offset += static_cast<std::size_t>(written);
+      } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        pollfd polled{peer.get(), POLLOUT, 0};
+        if (::poll(&polled, 1, 100) == 0 && std::chrono::steady_clock::now() >= deadline) break;
+      } else {
+        dropped = true;
+      }
+    }
+    sent += frame.size();
+  }
+  EXPECT_TRUE(dropped) << sent << " bytes sent";
+  EXPECT_LT(sent, std::size_t{16} << 20);
+  EXPECT_TRUE(testing::eventually([&] {
+    const auto calls = serverCalls.waitFor(0);
+    return !calls.empty() && calls.back().what == "ended";
+  }));
 }
 
 TEST_F(IpcTransport, AStoppingListenerRunsNoInvalidationHandler) {
