@@ -349,21 +349,6 @@ TEST_F(HelperProcessTest, APowerToolStillRunningDiesWithTheHelper) {
   ::kill(readPid(root + "/sleep.pid"), SIGKILL);
 }
 
-// The pid of the running helper: the child of this process that runs the
-// helper's executable.
-int helperPid() {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  for (const auto& task : fs::directory_iterator("/proc/self/task", error)) {
-    std::ifstream children(task.path() / "children");
-    for (int pid; children >> pid;) {
-      const auto executable = fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
-      if (!error && executable.filename() == kLabel) return pid;
-    }
-  }
-  return 0;
-}
-
 // The processor time process `pid` has used, in clock ticks.
 long processorTicks(int pid) {
   std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
@@ -386,7 +371,7 @@ TEST_F(HelperProcessTest, AHelperOutOfDescriptorsTurnsClientsAwayWithoutSpinning
     ASSERT_TRUE(limit.lowered());
     socketPath = *launchd->lookUpService(kLabel);
   }
-  const int pid = helperPid();
+  const int pid = launchd->helperPid(kLabel);
   ASSERT_GT(pid, 0);
 
   // Far more clients than the helper has descriptors for, all staying.
