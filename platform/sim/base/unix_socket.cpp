@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 namespace brannic::sim {
 
@@ -110,6 +111,31 @@ OwnedFd connectToPath(const std::string& path, std::string* error) {
   }
   setNonBlocking(fd.get());
   return fd;
+}
+
+OwnedFd connectToPathWithin(const std::string& path, std::chrono::milliseconds timeout, std::string* error,
+                            bool* timedOut) {
+  *timedOut = false;
+  sockaddr_un address;
+  if (!fillAddress(path, &address, error)) return {};
+  // Non-blocking from the start: a full queue then fails at once (EAGAIN)
+  // instead of blocking, and the attempt is made again until the deadline.
+  OwnedFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!fd.valid()) {
+    if (error) *error = "socket: " + systemErrorText(errno);
+    return {};
+  }
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  constexpr auto kRetryInterval = std::chrono::milliseconds(10);
+  for (;;) {
+    if (::connect(fd.get(), asSockaddr(&address), sizeof address) == 0) return fd;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN || std::chrono::steady_clock::now() >= deadline) break;
+    std::this_thread::sleep_for(kRetryInterval);
+  }
+  *timedOut = errno == EAGAIN;
+  if (error) *error = "connect " + path + ": " + systemErrorText(errno);
+  return {};
 }
 
 OwnedFd acceptConnection(int listeningFd) {

@@ -3,6 +3,7 @@
 // child process inherits a connection by accident.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -64,6 +65,12 @@ OwnedFd listenOnPath(const std::string& path, unsigned mode, std::string* error)
 // Connects to the listening socket at `path`; the connected descriptor is
 // non-blocking. Returns an invalid descriptor and sets `error` on failure.
 OwnedFd connectToPath(const std::string& path, std::string* error);
+
+// The same, but waits at most `timeout` for room in a listener's queue of
+// pending connections, which is full when the listener does not accept;
+// `timedOut` says whether that is why it failed.
+OwnedFd connectToPathWithin(const std::string& path, std::chrono::milliseconds timeout, std::string* error,
+                            bool* timedOut);
 
 // Accepts one pending connection from a listening socket (non-blocking
 // result), or returns an invalid descriptor when none is waiting.

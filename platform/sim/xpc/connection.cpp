@@ -24,6 +24,9 @@ using ErrorHandler = std::function<void(const PlatformError&)>;
 
 // A frame that has stopped arriving part-way counts as truncated after this.
 constexpr auto kIncompleteFrameTimeout = std::chrono::seconds(2);
+// How long a client waits for a service whose queue of pending connections
+// is full (it does not accept) before its messages fail.
+constexpr auto kConnectTimeout = std::chrono::seconds(2);
 constexpr std::size_t kReadChunk = 64 * 1024;
 // What one connection may hold for a peer that does not keep up:
 //  - bytes queued to send that the socket has not taken. Only a peer that
@@ -142,19 +145,25 @@ class SimXpcConnection::Core {
     post([this] { end(Ending::local, ""); });
   }
 
-  // Client connections: looks the service up and connects, once, on the
-  // calling thread; the queue then adopts the socket.
+  // Client connections: looks the service up, once, on the calling thread;
+  // the queue then connects, waiting a bounded time for a service that does
+  // not take connections, so that its messages end in their error handlers.
   void connectOnce() {
     std::lock_guard lock(connectMutex_);
     if (connectAttempted_) return;
     connectAttempted_ = true;
     const std::optional<std::string> path = lookup_ ? lookup_->lookUpService(serviceName_) : std::nullopt;
-    auto socket = std::make_shared<OwnedFd>();
-    if (path) *socket = connectToPath(*path, nullptr);
-    post([this, socket] {
-      if (!socket->valid()) return end(Ending::lookup, kLookupFailedReason);
+    post([this, path] {
       if (invalidatedOnQueue_) return;
-      socket_ = std::move(*socket);
+      bool timedOut = false;
+      OwnedFd socket;
+      if (path) socket = connectToPathWithin(*path, kConnectTimeout, nullptr, &timedOut);
+      if (timedOut) {
+        return end(Ending::broken, "the service did not take the connection within " +
+                                       std::to_string(kConnectTimeout.count()) + " s");
+      }
+      if (!socket.valid()) return end(Ending::lookup, kLookupFailedReason);
+      socket_ = std::move(socket);
       if (traffic_) {
         std::weak_ptr<Core> weak = self_;
         connectionTicket_ = traffic_->connectionOpened(serviceName_, [weak] {

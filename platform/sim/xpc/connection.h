@@ -21,7 +21,10 @@
 //
 // A client connection looks its service up and connects when the first
 // message goes out after resume(). The lookup happens on the sending
-// thread, so a service started on demand starts before send() returns.
+// thread, so a service started on demand starts before send() returns; the
+// connecting happens on the queue, and a service that does not take the
+// connection within 2 s (its queue of pending connections stays full)
+// interrupts the connection, as a broken one is.
 //
 // A remote proxy keeps its connection alive, as the platform's do.
 // Destroying the last reference invalidates the connection first.

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 
 #include <atomic>
 #include <memory>
@@ -429,6 +430,43 @@ TEST_F(IpcTransport, LookupFailuresInvalidateTheConnection) {
                       c.service + " was invalidated: failed at lookup with error 3 - No such process.}",
                   "invalidated"}));
   }
+}
+
+TEST_F(IpcTransport, AServiceThatTakesNoConnectionsFailsTheMessageInTimeAndTheNextOneWorks) {
+  // A listener that never accepts, its queue of pending connections full.
+  OwnedFd stalled(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(stalled.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(stalled.get(), 0), 0);
+  std::vector<OwnedFd> queued;
+  for (;;) {
+    OwnedFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) break;
+    queued.push_back(std::move(fd));
+    ASSERT_LT(queued.size(), 1000u);
+  }
+
+  // Sent on its own thread, which could otherwise block for good.
+  auto connection = connect();
+  const auto start = std::chrono::steady_clock::now();
+  std::thread sender([&] { send(connection, "echo:reply:", {std::string("x")}); });
+  const auto texts = client.texts(2);
+  const auto took = std::chrono::steady_clock::now() - start;
+  stalled.reset();  // lets a blocked sender go
+  sender.join();
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       interrupted("the service did not take the connection within 2 s"), "invalidated"}));
+  EXPECT_LT(took, std::chrono::seconds(5));
+
+  startServer();
+  Deliveries later;
+  auto again = SimXpcConnection::toService(kService, &lookup, nullptr);
+  again->setRemoteObjectInterface(echoInterface());
+  again->resume();
+  again->send("echo:reply:", {std::string("healthy")}, later.replyRecorder(), later.errorRecorder());
+  EXPECT_EQ(later.texts(1), std::vector<std::string>{"reply \"healthy\""});
 }
 
 TEST_F(IpcTransport, ReleasingTheLastReferenceInvalidatesTheConnection) {
