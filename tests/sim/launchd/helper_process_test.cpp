@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -346,6 +347,40 @@ TEST_F(HelperProcessTest, APowerToolStillRunningDiesWithTheHelper) {
   EXPECT_TRUE(testing::eventually([&] { return !processRuns(toolPid); }));
   EXPECT_EQ(events.texts(2)[0].rfind("error 4097 ", 0), 0u);
   EXPECT_EQ(powerToolCalls(), "");
+  ::kill(readPid(root + "/sleep.pid"), SIGKILL);
+}
+
+// The whole simulator dies (SIGKILL) while the helper runs a tool for it:
+// the helper goes with the simulator, and the tool with the helper.
+TEST(HelperProcessChain, APowerToolStillRunningDiesWithAKilledSimulator) {
+  testing::TempFolder folder;
+  const std::string root = folder.path();
+  std::filesystem::create_directories(root + "/usr/bin");
+  std::ofstream(root + "/usr/bin/pmset") << "#!/bin/sh\necho $$ > " << root << "/tool.pid\nsleep 30 &\necho $! > "
+                                         << root << "/sleep.pid\nwait\n";
+  ::chmod((root + "/usr/bin/pmset").c_str(), 0755);
+  // The stand-in for the simulator: a process of its own, started before
+  // this test starts any thread.
+  const pid_t simulator = ::fork();
+  ASSERT_GE(simulator, 0);
+  if (simulator == 0) {
+    SimLaunchd launchd(root, nullptr, nullptr);
+    std::string error;
+    if (!launchd.install(kLabel, BRANNIC_TEST_HELPER_EXECUTABLE, std::nullopt, &error)) ::_exit(1);
+    SimXpcConnections connections(launchd, nullptr);
+    auto connection = connections.connectionWithMachServiceName(kLabel, NSXPCConnectionPrivileged);
+    connection->setRemoteObjectInterface(helperProtocolInterface());
+    connection->resume();
+    connection->remoteObjectProxyWithErrorHandler([](const PlatformError&) {})
+        ->send(selectors::runCommandLsWithPathCompletion, {std::string("1")}, [](XpcValue) {});
+    for (;;) ::pause();
+  }
+  const bool toolStarted = testing::eventually([&] { return readPid(root + "/sleep.pid") > 0; });
+  ::kill(simulator, SIGKILL);
+  ::waitpid(simulator, nullptr, 0);
+  ASSERT_TRUE(toolStarted);
+  const int toolPid = readPid(root + "/tool.pid");
+  EXPECT_TRUE(testing::eventually([&] { return !processRuns(toolPid); }));
   ::kill(readPid(root + "/sleep.pid"), SIGKILL);
 }
 
