@@ -60,7 +60,8 @@ std::size_t floodWithoutReading(int fd, std::size_t limit) {
 // serving takes before its memory is looked at.
 bool answersOneRequest(int fd) {
   const auto frame = wire::encode(wire::Call{1, selectors::getVersionWithCompletion, {}});
-  if (::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(frame.size())) return false;
+  if (::send(fd, frame.data(), frame.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(frame.size()))
+    return false;
   wire::FrameReader reader;
   while (!reader.next()) {
     pollfd polled{fd, POLLIN, 0};

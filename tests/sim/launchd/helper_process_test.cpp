@@ -356,8 +356,8 @@ TEST(HelperProcessChain, APowerToolStillRunningDiesWithAKilledSimulator) {
   testing::TempFolder folder;
   const std::string root = folder.path();
   std::filesystem::create_directories(root + "/usr/bin");
-  std::ofstream(root + "/usr/bin/pmset") << "#!/bin/sh\necho $$ > " << root << "/tool.pid\nsleep 30 &\necho $! > "
-                                         << root << "/sleep.pid\nwait\n";
+  std::ofstream(root + "/usr/bin/pmset") << "#!/bin/sh\necho $$ > " << root << "/tool.pid\nsleep 30 &\n"
+                                         << "echo $! > " << root << "/sleep.pid\nwait\n";
   ::chmod((root + "/usr/bin/pmset").c_str(), 0755);
   // The stand-in for the simulator: a process of its own, started before
   // this test starts any thread.
