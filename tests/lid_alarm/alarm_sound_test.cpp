@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "lid_alarm/view_controller.h"
-#include "tests/lid_alarm/case_name.h"
+#include "tests/support/case_name.h"
 #include "tests/lid_alarm/fakes.h"
 
 namespace brannic {

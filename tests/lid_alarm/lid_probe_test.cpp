@@ -6,7 +6,7 @@
 
 #include "lid_alarm/utf8.h"
 #include "lid_alarm/view_controller.h"
-#include "tests/lid_alarm/case_name.h"
+#include "tests/support/case_name.h"
 #include "tests/lid_alarm/fakes.h"
 
 namespace brannic {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/fakes/fake_run_loop.h"
-#include "tests/lid_alarm/case_name.h"
+#include "tests/support/case_name.h"
 #include "tests/lid_alarm/fakes.h"
 
 namespace brannic {

@@ -1,9 +1,9 @@
-// Small pieces the transport, launchd, process and helper-process tests share: a
-// throwaway machine folder, a transcript that keeps its lines, and a way to
-// wait (boundedly) for things that happen on other threads.
+// Small pieces the transport, launchd, process and helper-process tests
+// share: what a connection delivered, a lowered descriptor limit, and a way
+// to wait (boundedly) for things that happen on other threads. The temporary
+// folder and the recording transcript they use come with it.
 #pragma once
 
-#include <stdlib.h>
 #include <sys/resource.h>
 
 #include <chrono>
@@ -17,54 +17,11 @@
 #include <vector>
 
 #include "platform/platform_error.h"
-#include "platform/sim/base/transcript.h"
 #include "platform/xpc.h"
+#include "tests/sim/recording_transcript.h"
+#include "tests/support/temp_dir.h"
 
-namespace brannic::sim::testing {
-
-class TempFolder {
- public:
-  TempFolder() {
-    // Short: socket paths under it must fit a socket address.
-    std::string pattern = "/tmp/bc1-XXXXXX";
-    if (::mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-class RecordingTranscript {
- public:
-  Transcript& transcript() { return transcript_; }
-  std::vector<std::string> lines() const {
-    std::lock_guard lock(mutex_);
-    return lines_;
-  }
-  // Lines of one channel, without the channel prefix.
-  std::vector<std::string> channel(const std::string& name) const {
-    std::vector<std::string> texts;
-    const std::string prefix = name + ": ";
-    for (const auto& line : lines())
-      if (line.rfind(prefix, 0) == 0) texts.push_back(line.substr(prefix.size()));
-    return texts;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> lines_;
-  Transcript transcript_{[this](const std::string& line) {
-    std::lock_guard lock(mutex_);
-    lines_.push_back(line);
-  }};
-};
+namespace brannic::testing {
 
 // What a connection delivered, in order, with the thread it came on.
 class Deliveries {
@@ -152,4 +109,4 @@ inline bool eventually(const std::function<bool()>& condition) {
   return condition();
 }
 
-}  // namespace brannic::sim::testing
+}  // namespace brannic::testing

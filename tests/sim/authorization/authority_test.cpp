@@ -10,17 +10,19 @@
 #include "platform/sim/authorization/database.h"
 #include "platform/sim/authorization/messages.h"
 #include "platform/sim/authorization/services.h"
-#include "tests/lid_alarm/case_name.h"
+#include "tests/support/case_name.h"
 #include "tests/sim/recording_transcript.h"
+#include "tests/sim/authorization/authorization_test_values.h"
 
 namespace brannic::sim {
 namespace {
 
+using testing::kAppRight;
+using testing::kInteractiveExtend;
+
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-constexpr const char* kAppRight = "com.brannic.helper.runCommandLsWithPath:authData:completion:";
-constexpr AuthorizationFlags kInteractiveExtend = kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights;
 constexpr AuthorizationFlags kBlessFlags = kInteractiveExtend | kAuthorizationFlagPreAuthorize;
 
 const PropertyDictionary kAppRule{{"class", "user"}, {"group", "admin"}, {"version", 1}};

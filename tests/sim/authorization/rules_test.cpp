@@ -1,5 +1,5 @@
 #include "platform/sim/authorization/rules.h"
-#include "tests/lid_alarm/case_name.h"
+#include "tests/support/case_name.h"
 
 #include <gtest/gtest.h>
 

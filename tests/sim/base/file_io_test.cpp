@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/lid_alarm/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace brannic::sim {
 namespace {

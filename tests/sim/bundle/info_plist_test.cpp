@@ -4,12 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "helper_client/helper_label.h"
-#include "tests/sim/ipc_test_support.h"
+#include "platform/sim/base/file_io.h"
 #include "platform/sim/base/property_list.h"
+#include "tests/support/temp_dir.h"
 
 namespace brannic::sim {
 namespace {
@@ -22,22 +21,13 @@ std::optional<PropertyDictionary> embeddedDictionary(const std::string& path) {
   return *value->get<PropertyDictionary>();
 }
 
-std::string readAll(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
-
-void writeAll(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+std::string readAll(const std::string& path) { return readFileToString(path).value_or("<unreadable>"); }
 
 class InfoPlistTest : public ::testing::Test {
  protected:
   void SetUp() override { std::filesystem::copy_file(BRANNIC_TEST_HELPER_EXECUTABLE, copy); }
-  testing::TempFolder folder;
-  std::string copy = folder.path() + "/helper";
+  testing::TempDir folder;
+  std::string copy = folder.path().string() + "/helper";
 };
 
 TEST_F(InfoPlistTest, TheBuiltHelperCarriesItsLabelAndVersion) {
@@ -92,18 +82,18 @@ TEST_F(InfoPlistTest, FilesThatAreNotSuchExecutablesAreReadAsCarryingNothing) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string path = folder.path() + "/case";
-    writeAll(path, c.bytes);
+    const std::string path = folder.path().string() + "/case";
+    ASSERT_TRUE(writeStringToFile(path, c.bytes));
     EXPECT_FALSE(readEmbeddedInfoPlist(path));
     std::string error;
     EXPECT_FALSE(setEmbeddedInfoValue(path, "CFBundleShortVersionString", PropertyValue("1"), &error));
     EXPECT_EQ(readAll(path), c.bytes);
   }
-  EXPECT_FALSE(readEmbeddedInfoPlist(folder.path() + "/missing"));
+  EXPECT_FALSE(readEmbeddedInfoPlist(folder.path().string() + "/missing"));
   std::string error;
   EXPECT_FALSE(
-      setEmbeddedInfoValue(folder.path() + "/missing", "CFBundleShortVersionString", std::nullopt, &error));
-  EXPECT_EQ(error, "no file at " + folder.path() + "/missing");
+      setEmbeddedInfoValue(folder.path().string() + "/missing", "CFBundleShortVersionString", std::nullopt, &error));
+  EXPECT_EQ(error, "no file at " + folder.path().string() + "/missing");
 }
 
 }  // namespace

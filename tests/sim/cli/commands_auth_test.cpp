@@ -10,14 +10,15 @@
 #include "platform/sim/cli/commands.h"
 #include "platform/sim/cli/simulator.h"
 #include "tests/sim/recording_transcript.h"
+#include "tests/sim/authorization/authorization_test_values.h"
 
 namespace brannic::sim {
 namespace {
 
+using testing::kAppRight;
+
 using namespace std::string_literals;
 using Lines = std::vector<std::string>;
-
-constexpr const char* kAppRight = "com.brannic.helper.runCommandLsWithPath:authData:completion:";
 
 class AuthCommandsTest : public ::testing::Test {
  protected:

@@ -1,5 +1,5 @@
-// Reading script lines: words and quoting, argument checks, and what the
-// simulator does with a line it cannot run.
+// What the simulator does with script lines: echoes, errors with the line
+// number, the end of a script, and the state it shows.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -8,7 +8,6 @@
 
 #include "platform/sim/cli/command_table.h"
 #include "platform/sim/cli/commands.h"
-#include "platform/sim/cli/script_words.h"
 #include "platform/sim/cli/simulator.h"
 #include "tests/sim/recording_transcript.h"
 
@@ -17,112 +16,6 @@ namespace {
 
 using namespace std::string_literals;
 using Lines = std::vector<std::string>;
-
-ScriptWord bare(std::string text) { return ScriptWord{std::move(text), false}; }
-ScriptWord text(std::string text) { return ScriptWord{std::move(text), true}; }
-
-struct WordsCase {
-  const char* name;
-  std::string line;
-  std::vector<ScriptWord> words;
-};
-
-class ScriptWordsTest : public ::testing::TestWithParam<WordsCase> {};
-
-TEST_P(ScriptWordsTest, SplitsIntoWords) { EXPECT_EQ(splitScriptWords(GetParam().line), GetParam().words); }
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, ScriptWordsTest,
-    ::testing::Values(
-        WordsCase{"Empty", "", {}}, WordsCase{"OnlyBlanks", " \t ", {}},
-        WordsCase{"BareWords", "  audio\tvolume  0.25 ", {bare("audio"), bare("volume"), bare("0.25")}},
-        WordsCase{
-            "QuotedWithBlanks", "textFieldInput \"/tmp/a b\"", {bare("textFieldInput"), text("/tmp/a b")}},
-        WordsCase{"EmptyQuoted", "\"\"", {text("")}},
-        WordsCase{"Escapes", R"("\\ \" \n \r \t \x00\xff\x7F")", {text("\\ \" \n \r \t \0\xff\x7f"s)}},
-        WordsCase{"RawBytesPassThrough", "\"caf\xC3\xA9\"", {text("caf\xC3\xA9")}},
-        WordsCase{"HashInsideAWord", "a#b \"#c\"", {bare("a#b"), text("#c")}}),
-    [](const auto& testCase) { return std::string(testCase.param.name); });
-
-struct BadWordsCase {
-  const char* name;
-  std::string line;
-  std::string error;
-};
-
-class BadScriptWordsTest : public ::testing::TestWithParam<BadWordsCase> {};
-
-TEST_P(BadScriptWordsTest, IsRefusedWithTheReason) {
-  try {
-    splitScriptWords(GetParam().line);
-    FAIL() << "accepted";
-  } catch (const CommandError& error) {
-    EXPECT_EQ(std::string(error.what()), GetParam().error);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, BadScriptWordsTest,
-    ::testing::Values(BadWordsCase{"Unterminated", "\"abc", "unterminated quoted text"},
-                      BadWordsCase{"EndsInBackslash", "\"abc\\", "unterminated quoted text"},
-                      BadWordsCase{"UnknownEscape", R"("a\qb")", "unknown escape \"\\\\q\""},
-                      BadWordsCase{"ShortHexEscape", R"("\x4")", "\\x needs two hex digits"},
-                      BadWordsCase{"NonHexEscape", R"("\xZZ")", "\\x needs two hex digits"},
-                      BadWordsCase{"TextAfterQuote", "\"a\"b", "text right after a closing quote"},
-                      BadWordsCase{"QuoteInsideWord", "ab\"c\"", "a quote inside the word \"ab\\\"\""}),
-    [](const auto& testCase) { return std::string(testCase.param.name); });
-
-TEST(ScriptWordsTest, CommandNameIsTheFirstWordAndTheRestIsTrimmed) {
-  EXPECT_EQ(splitCommandName("  menu   Toggle Brannic  "),
-            (std::pair<std::string_view, std::string_view>{"menu", "Toggle Brannic"}));
-  EXPECT_EQ(splitCommandName("settle"), (std::pair<std::string_view, std::string_view>{"settle", ""}));
-}
-
-// A command whose handler records the arguments it read, or the error.
-class ArgumentsTest : public ::testing::Test {
- protected:
-  Command command{"probe", {"probe <word> \"<text>\" <number>"}, CommandPhase::any, nullptr};
-
-  std::string errorOf(const std::function<void(const CommandArguments&)>& read, std::string_view rest) {
-    try {
-      read(CommandArguments(command, rest));
-    } catch (const CommandError& error) {
-      return error.what();
-    }
-    return "no error";
-  }
-};
-
-TEST_F(ArgumentsTest, ReadsWordsTextNumbersAndChoices) {
-  const CommandArguments arguments(command, "on \"some text\" 0.5");
-  arguments.expectCount(3);
-  EXPECT_EQ(arguments.choice<int>(0, {{"off", 0}, {"on", 1}}), 1);
-  EXPECT_EQ(arguments.quotedText(1), "some text");
-  EXPECT_EQ(arguments.number(2, 0, 1), 0.5);
-  EXPECT_EQ(CommandArguments(command, "\"Toggle Brannic\"").restAsText(), "Toggle Brannic");
-  EXPECT_EQ(CommandArguments(command, "Toggle  Brannic").restAsText(), "Toggle  Brannic");
-}
-
-TEST_F(ArgumentsTest, EachCheckSaysWhatWasWrong) {
-  const auto count = [](const CommandArguments& a) { a.expectCount(1); };
-  const auto choice = [](const CommandArguments& a) { a.choice<int>(0, {{"off", 0}, {"on", 1}}); };
-  const auto quoted = [](const CommandArguments& a) { a.quotedText(0); };
-  const auto keyword = [](const CommandArguments& a) { a.keyword(0); };
-  const auto number = [](const CommandArguments& a) { a.number(0, 0, 3600); };
-  const std::string usage = "probe: usage: probe <word> \"<text>\" <number>";
-  EXPECT_EQ(errorOf(count, ""), usage);
-  EXPECT_EQ(errorOf(count, "a b"), usage);
-  EXPECT_EQ(errorOf(choice, "maybe"), "probe: expected one of off, on, not \"maybe\"");
-  EXPECT_EQ(errorOf(choice, ""), usage);
-  EXPECT_EQ(errorOf(quoted, "bare"), "probe: expected text in double quotes, not \"bare\"");
-  EXPECT_EQ(errorOf(keyword, "\"on\""), "probe: expected a word without quotes, not \"on\"");
-  for (const char* notANumber : {"abc", "1.5s", "nan", "inf", "0x10", "+1", "1e400"}) {
-    EXPECT_EQ(errorOf(number, notANumber), "probe: \""s + notANumber + "\" is not a number") << notANumber;
-  }
-  EXPECT_EQ(errorOf(number, "-1"), "probe: \"-1\" is outside 0...3600");
-  EXPECT_EQ(errorOf(number, "3600.5"), "probe: \"3600.5\" is outside 0...3600");
-  EXPECT_EQ(errorOf(count, "\"open"), "probe: unterminated quoted text");
-}
 
 // A simulator on a fresh machine with an empty bundle.
 class SimulatorTest : public ::testing::Test {

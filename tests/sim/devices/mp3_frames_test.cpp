@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "tests/lid_alarm/case_name.h"
+#include "tests/support/case_name.h"
 #include "tests/sim/devices/mp3_test_frames.h"
 
 namespace brannic::sim {

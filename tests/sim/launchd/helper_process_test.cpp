@@ -49,7 +49,7 @@ class RecordingApp final : public AppProtocol {
 class HelperProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(folder.path().empty());
+    ASSERT_FALSE(folder.path().string().empty());
     installPowerTool("");
     std::string error;
     ASSERT_TRUE(launchd->install(kLabel, BRANNIC_TEST_HELPER_EXECUTABLE, std::nullopt, &error)) << error;
@@ -93,8 +93,8 @@ class HelperProcessTest : public ::testing::Test {
     return XpcData(form.begin(), form.end());
   }
 
-  testing::TempFolder folder;
-  const std::string root = folder.path();
+  testing::TempDir folder;
+  const std::string root = folder.path().string();
   testing::RecordingTranscript recording;
   SimXpcTraffic traffic{&recording.transcript(), nullptr};
   SimAuthorizationDatabase database{authorizationDatabasePath(root)};
@@ -353,8 +353,8 @@ TEST_F(HelperProcessTest, APowerToolStillRunningDiesWithTheHelper) {
 // The whole simulator dies (SIGKILL) while the helper runs a tool for it:
 // the helper goes with the simulator, and the tool with the helper.
 TEST(HelperProcessChain, APowerToolStillRunningDiesWithAKilledSimulator) {
-  testing::TempFolder folder;
-  const std::string root = folder.path();
+  testing::TempDir folder;
+  const std::string root = folder.path().string();
   std::filesystem::create_directories(root + "/usr/bin");
   std::ofstream(root + "/usr/bin/pmset") << "#!/bin/sh\necho $$ > " << root << "/tool.pid\nsleep 30 &\n"
                                          << "echo $! > " << root << "/sleep.pid\nwait\n";

@@ -24,13 +24,13 @@ const std::string kLabel(HelperLabel);
 class LaunchdTest : public ::testing::Test {
  protected:
   std::unique_ptr<SimLaunchd> makeLaunchd() {
-    return std::make_unique<SimLaunchd>(folder.path(), &recording.transcript(), nullptr);
+    return std::make_unique<SimLaunchd>(folder.path().string(), &recording.transcript(), nullptr);
   }
-  std::string executable() const { return SimLaunchd::helperExecutablePath(folder.path(), kLabel); }
-  std::string jobFile() const { return SimLaunchd::jobPlistPath(folder.path(), kLabel); }
-  std::string socket() const { return SimLaunchd::serviceSocketPath(folder.path(), kLabel); }
+  std::string executable() const { return SimLaunchd::helperExecutablePath(folder.path().string(), kLabel); }
+  std::string jobFile() const { return SimLaunchd::jobPlistPath(folder.path().string(), kLabel); }
+  std::string socket() const { return SimLaunchd::serviceSocketPath(folder.path().string(), kLabel); }
 
-  testing::TempFolder folder;
+  testing::TempDir folder;
   testing::RecordingTranscript recording;
 };
 
@@ -99,8 +99,8 @@ TEST_F(LaunchdTest, ABlessingThatCannotWorkSaysWhyAndChangesNothing) {
     std::string executable;
     const char* why;
   } cases[] = {
-      {"no helper in the bundle", kLabel, folder.path() + "/nothing", "no helper at"},
-      {"a folder instead of the helper", kLabel, folder.path(), "no helper at"},
+      {"no helper in the bundle", kLabel, folder.path().string() + "/nothing", "no helper at"},
+      {"a folder instead of the helper", kLabel, folder.path().string(), "no helper at"},
       {"empty label", "", BRANNIC_TEST_HELPER_EXECUTABLE, "cannot name a job"},
       {"label with a slash", "../evil", BRANNIC_TEST_HELPER_EXECUTABLE, "cannot name a job"},
       {"dot-dot label", "..", BRANNIC_TEST_HELPER_EXECUTABLE, "cannot name a job"},
@@ -113,7 +113,7 @@ TEST_F(LaunchdTest, ABlessingThatCannotWorkSaysWhyAndChangesNothing) {
     EXPECT_NE(error.find(c.why), std::string::npos) << error;
   }
   EXPECT_TRUE(recording.channel("launchd").empty());
-  EXPECT_FALSE(fs::exists(folder.path() + "/Library/evil.plist"));
+  EXPECT_FALSE(fs::exists(folder.path().string() + "/Library/evil.plist"));
   EXPECT_EQ(launchd->jobState(kLabel), HelperJobState::absent);
 }
 
@@ -121,8 +121,8 @@ TEST_F(LaunchdTest, JobsStayInTheMachineFolderForTheNextRun) {
   std::string error;
   ASSERT_TRUE(makeLaunchd()->install(kLabel, BRANNIC_TEST_HELPER_EXECUTABLE, "0.9", &error)) << error;
   // Job files the stand-in cannot use are left alone.
-  std::ofstream(SimLaunchd::jobPlistPath(folder.path(), "com.test.garbage")) << "not a property list";
-  std::ofstream(SimLaunchd::jobPlistPath(folder.path(), "com.test.mislabelled")) << xmlPropertyListText(
+  std::ofstream(SimLaunchd::jobPlistPath(folder.path().string(), "com.test.garbage")) << "not a property list";
+  std::ofstream(SimLaunchd::jobPlistPath(folder.path().string(), "com.test.mislabelled")) << xmlPropertyListText(
       PropertyDictionary{{"Label", "com.test.other"}, {"ProgramArguments", PropertyArray{"/bin/true"}}});
 
   auto launchd = makeLaunchd();
@@ -142,7 +142,7 @@ TEST_F(LaunchdTest, JobsStayInTheMachineFolderForTheNextRun) {
 }
 
 TEST_F(LaunchdTest, AHelperThatCannotRunTurnsItsClientsAway) {
-  const std::string broken = folder.path() + "/broken";
+  const std::string broken = folder.path().string() + "/broken";
   std::ofstream(broken) << "not an executable";
   auto launchd = makeLaunchd();
   std::string error;
@@ -166,7 +166,7 @@ TEST_F(LaunchdTest, AHelperThatCannotRunTurnsItsClientsAway) {
 TEST_F(LaunchdTest, AnIdleHelperExitsAndStartsAgainOnDemand) {
   SimLaunchd::Options options;
   options.idleExit = std::chrono::milliseconds(200);
-  SimLaunchd launchd(folder.path(), &recording.transcript(), nullptr, options);
+  SimLaunchd launchd(folder.path().string(), &recording.transcript(), nullptr, options);
   std::string error;
   ASSERT_TRUE(launchd.install(kLabel, BRANNIC_TEST_HELPER_EXECUTABLE, std::nullopt, &error)) << error;
   ASSERT_TRUE(launchd.lookUpService(kLabel));

@@ -6,7 +6,7 @@
 
 #include "platform/sim/machine/machine_folder.h"
 #include "platform/sim/authorization/database.h"
-#include "tests/lid_alarm/case_name.h"
+#include "tests/support/case_name.h"
 
 namespace brannic::sim {
 namespace {

@@ -1,5 +1,5 @@
-// The simulated machine: its folder, the installed bundle, and launching the
-// application on it.
+// The simulated machine: its folder, where the bundle template is found, and
+// launching the application on it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,7 +7,6 @@
 #include <string>
 
 #include "platform/sim/machine/machine.h"
-#include "platform/sim/base/property_list.h"
 #include "tests/sim/recording_transcript.h"
 
 namespace brannic::sim {
@@ -53,54 +52,6 @@ TEST(MachineFolderTest, AFileInTheWayIsAClearError) {
   writeFile(fs::path(scratch.path()) / "file", "x");
   EXPECT_THROW(MachineFolder(scratch.path() + "/file"), std::runtime_error);
   EXPECT_THROW(MachineFolder{std::string()}, std::runtime_error);
-}
-
-class BundleTest : public ::testing::Test {
- protected:
-  MachineFolder folder{std::nullopt};
-  fs::path bundlePath = fs::path(folder.path()) / "Brannic.app";
-  SimBundle bundle{bundlePath.string()};
-};
-
-TEST_F(BundleTest, FindsOnlyResourcesThatExist) {
-  writeFile(bundlePath / "Contents/Resources/Final.mp3", "ID3");
-  writeFile(bundlePath / "Contents/Resources/README", "plain");
-  fs::create_directories(bundlePath / "Contents/Resources/Folder.png");
-  EXPECT_EQ(bundle.bundleURL(), bundlePath.string());
-  EXPECT_EQ(bundle.urlForResource("Final", "mp3"), (bundlePath / "Contents/Resources/Final.mp3").string());
-  EXPECT_EQ(bundle.urlForResource("README", ""), (bundlePath / "Contents/Resources/README").string());
-  EXPECT_EQ(bundle.urlForResource("Final", "wav"), std::nullopt);
-  EXPECT_EQ(bundle.urlForResource("Folder", "png"), std::nullopt) << "a folder is not a resource file";
-  EXPECT_EQ(bundle.urlForResource("", ""), std::nullopt);
-}
-
-TEST_F(BundleTest, ReadsInformationDictionariesOfBundlesPlistsAndTools) {
-  const PropertyValue info = PropertyDictionary{{"CFBundleShortVersionString", "1.0.0"}};
-  writeFile(bundlePath / "Contents/Info.plist", xmlPropertyListText(info));
-  writeFile(fs::path(folder.path()) / "Info.plist",
-            xmlPropertyListText(PropertyArray{"not", "a dictionary"}));
-  writeFile(fs::path(folder.path()) / "tool", std::string("\x7F"
-                                                          "ELF and so on"));
-  writeFile(fs::path(folder.path()) / "broken.plist", "<?xml version=\"1.0\"?><plist><dict><key>a</key>");
-
-  EXPECT_EQ(bundle.copyInfoDictionaryForURL(bundlePath.string()), info);
-  EXPECT_EQ(bundle.copyInfoDictionaryForURL(folder.path() + "/Info.plist"),
-            PropertyValue(PropertyArray{"not", "a dictionary"}))
-      << "whatever the file holds comes back";
-  EXPECT_EQ(bundle.copyInfoDictionaryForURL(folder.path() + "/broken.plist"), std::nullopt);
-  EXPECT_EQ(bundle.copyInfoDictionaryForURL(folder.path() + "/missing"), std::nullopt);
-  EXPECT_EQ(bundle.copyInfoDictionaryForURL(folder.path()), std::nullopt)
-      << "a folder without Contents/Info.plist";
-
-  std::string askedFor;
-  bundle.setEmbeddedInfoReader([&askedFor, &info](const std::string& path) -> std::optional<std::string> {
-    askedFor = path;
-    return xmlPropertyListText(info);
-  });
-  EXPECT_EQ(bundle.copyInfoDictionaryForURL(folder.path() + "/tool"), info);
-  EXPECT_EQ(askedFor, folder.path() + "/tool");
-  bundle.setEmbeddedInfoReader([](const std::string&) -> std::optional<std::string> { return std::nullopt; });
-  EXPECT_EQ(bundle.copyInfoDictionaryForURL(folder.path() + "/tool"), std::nullopt);
 }
 
 TEST(BundleTemplateTest, IsFoundBesideOrAboveTheExecutable) {

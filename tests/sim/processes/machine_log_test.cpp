@@ -19,7 +19,7 @@ class SimMachineLogTest : public ::testing::Test {
     std::ofstream(machineLogPath(root), std::ios::binary | std::ios::app) << bytes;
   }
 
-  testing::TempFolder folder;
+  testing::TempDir folder;
   const std::filesystem::path root{folder.path()};
   testing::RecordingTranscript recorded;
 };

@@ -20,14 +20,14 @@ class ProcessRunnerTest : public ::testing::Test {
  protected:
   // Installs a /bin/sh script at <machine>/usr/bin/<name>.
   void installTool(const std::string& name, const std::string& body, unsigned mode = 0755) {
-    std::filesystem::create_directories(folder.path() + "/usr/bin");
-    const std::string path = folder.path() + "/usr/bin/" + name;
+    std::filesystem::create_directories(folder.path().string() + "/usr/bin");
+    const std::string path = folder.path().string() + "/usr/bin/" + name;
     std::ofstream(path) << "#!/bin/sh\n" << body;
     ::chmod(path.c_str(), mode);
   }
 
-  testing::TempFolder folder;
-  SimProcessRunner runner{folder.path()};
+  testing::TempDir folder;
+  SimProcessRunner runner{folder.path().string()};
 };
 
 TEST_F(ProcessRunnerTest, ArgumentsReachTheToolExactlyAsGiven) {
@@ -35,11 +35,11 @@ TEST_F(ProcessRunnerTest, ArgumentsReachTheToolExactlyAsGiven) {
   const auto result = runner.run("/usr/bin/args", {"a b", "$(touch x)", ";", "", "*"});
   ASSERT_TRUE(result);
   EXPECT_EQ(result->standardOutput, "[a b]\n[$(touch x)]\n[;]\n[]\n[*]\n");
-  EXPECT_FALSE(std::filesystem::exists(folder.path() + "/x"));
+  EXPECT_FALSE(std::filesystem::exists(folder.path().string() + "/x"));
 }
 
 TEST_F(ProcessRunnerTest, ExitStatusAndBothStreamsComeBack) {
-  const std::string root = std::filesystem::canonical(folder.path()).string();
+  const std::string root = std::filesystem::canonical(folder.path().string()).string();
   const struct {
     const char* body;
     int exitCode;
@@ -93,7 +93,7 @@ TEST_F(ProcessRunnerTest, ChildrenStartUnderASmallDescriptorLimit) {
   EXPECT_EQ(result->standardOutput, "out\n");
 
   ChildProcessSpec child;
-  child.executable = folder.path() + "/usr/bin/tool";
+  child.executable = folder.path().string() + "/usr/bin/tool";
   child.passedFds = {writeEnd.get()};
   const std::optional<int> pid = startChildProcess(child);
   ASSERT_TRUE(pid);

@@ -22,7 +22,7 @@ namespace brannic::sim {
 namespace {
 
 using testing::Deliveries;
-using testing::TempFolder;
+using testing::TempDir;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr const char* kService = "com.test.echo";
@@ -102,7 +102,7 @@ Bytes header(std::uint32_t length) {
 
 class IpcTransport : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_FALSE(folder.path().empty()); }
+  void SetUp() override { ASSERT_FALSE(folder.path().string().empty()); }
   void TearDown() override { stopServer(); }
 
   // A listener that accepts every client and exports EchoProtocol.
@@ -144,8 +144,8 @@ class IpcTransport : public ::testing::Test {
                      client.errorRecorder());
   }
 
-  TempFolder folder;
-  std::string socketPath = folder.path() + "/echo";
+  TempDir folder;
+  std::string socketPath = folder.path().string() + "/echo";
   FixedLookup lookup{socketPath};
   std::unique_ptr<SimXpcListener> listener;
   std::thread serving;

@@ -1,8 +1,10 @@
 // A fresh folder for one test, removed with everything in it afterwards.
 #pragma once
 
+#include <stdlib.h>
+
 #include <filesystem>
-#include <random>
+#include <stdexcept>
 #include <string>
 
 namespace brannic::testing {
@@ -10,9 +12,12 @@ namespace brannic::testing {
 class TempDir {
  public:
   // The folder is `leaf` inside a fresh folder, or the fresh folder itself.
+  // Fresh folders are short paths under /tmp, so that socket addresses under
+  // them fit.
   explicit TempDir(const std::string& leaf = "") {
-    std::random_device seed;
-    root_ = std::filesystem::temp_directory_path() / ("brannic-test-" + std::to_string(seed()));
+    std::string pattern = "/tmp/bc1-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary folder");
+    root_ = pattern;
     path_ = leaf.empty() ? root_ : root_ / leaf;
     std::filesystem::create_directories(path_);
   }
