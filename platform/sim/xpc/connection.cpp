@@ -33,11 +33,13 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 //    stopped reading lets them pile up beyond the socket's own buffers, so a
 //    connection past this is dropped. Room for two frames of the largest
 //    size: a peer that reads never comes near it.
-//  - calls received whose replies have not been queued yet. While any wait,
-//    the queue reads no more than one chunk before it lets the replies out,
-//    which bounds them for a synchronous exported object; the limit catches
-//    an object that keeps replies back, and that peer is dropped too.
+//  - calls received whose replies have not been queued yet. Once more than
+//    kReadOnWhileAwaiting wait, the queue reads no more than one chunk
+//    before it lets the replies out, which bounds them for a synchronous
+//    exported object (one chunk holds fewer than 3500 calls); the limit
+//    catches an object that keeps replies back, and that peer is dropped too.
 constexpr std::size_t kMaxUnsentBytes = 2 * (wire::kMaxPayloadSize + wire::kHeaderSize);
+constexpr std::size_t kReadOnWhileAwaiting = 256;
 constexpr std::size_t kMaxCallsAwaitingReplies = 4096;
 // Sent bytes are cut off the front of the queue once they are this many.
 constexpr std::size_t kCompactAfterBytes = 64 * 1024;
@@ -331,7 +333,7 @@ class SimXpcConnection::Core {
         lastProgress_ = Clock::now();
         handleFrames();
         // Replies go out before more calls come in: the queue runs them next.
-        if (callsAwaitingReplies_ > 0) return;
+        if (callsAwaitingReplies_ > kReadOnWhileAwaiting) return;
       } else if (received < 0 && errno == EINTR) {
         continue;
       } else if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {

@@ -400,6 +400,9 @@ long processorTicks(int pid) {
 }
 
 TEST_F(HelperProcessTest, AHelperOutOfDescriptorsTurnsClientsAwayWithoutSpinningAndRecovers) {
+#ifdef BRANNIC_TEST_UNDER_UBSAN
+  GTEST_SKIP() << "UBSan reports wrong types in a helper out of descriptors (its probe needs a pipe)";
+#endif
   std::string socketPath;
   {
     testing::DescriptorLimit limit(40);  // the helper started now inherits it
