@@ -7,98 +7,19 @@
 // Each benchmark reports the median and the 99th percentile of its
 // iterations (p50_us, p99_us) besides Google Benchmark's own figures.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <memory>
 #include <vector>
 
-#include "build_config.h"
-#include "helper_client/helper_label.h"
+#include "bench/bench_machine.h"
 #include "helper_client/helper_protocol.h"
 #include "platform/sim/devices/power.h"
-#include "platform/sim/launchd/launchd.h"
-#include "platform/sim/run_loop/run_loop.h"
-#include "platform/sim/xpc/connections.h"
-#include "platform/sim/xpc/traffic.h"
 
 namespace brannic::sim {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-const std::string kLabel(HelperLabel);
-const std::string kHelper = BRANNIC_BINARY_DIR "/Brannic.app/Contents/Library/LaunchServices/" + kLabel;
-
-// A throwaway machine with the helper installed and a power tool that
-// does nothing.
-class BenchMachine {
- public:
-  BenchMachine() {
-    std::string pattern = "/tmp/bc1-bench-XXXXXX";
-    if (::mkdtemp(pattern.data())) root_ = pattern;
-    std::filesystem::create_directories(root_ + "/usr/bin");
-    std::ofstream(root_ + "/usr/bin/pmset") << "#!/bin/sh\nexit 0\n";
-    ::chmod((root_ + "/usr/bin/pmset").c_str(), 0755);
-    launchd_ = std::make_unique<SimLaunchd>(root_, nullptr, &traffic_);
-    std::string error;
-    installed_ = launchd_->install(kLabel, kHelper, std::nullopt, &error);
-    connections_ = std::make_unique<SimXpcConnections>(*launchd_, &traffic_);
-  }
-  ~BenchMachine() {
-    connections_.reset();
-    launchd_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-
-  bool installed() const { return installed_; }
-  const std::string& root() const { return root_; }
-  // The application's process ends: its connections close, and this
-  // returns once the helper has handled that.
-  void endApplication() { connections_->abandonAll(std::chrono::seconds(5)); }
-  SimRunLoop& runLoop() { return runLoop_; }
-  SimLaunchd& launchd() { return *launchd_; }
-
-  std::shared_ptr<XpcConnection> connect() {
-    auto connection = connections_->connectionWithMachServiceName(kLabel, NSXPCConnectionPrivileged);
-    connection->setRemoteObjectInterface(helperProtocolInterface());
-    connection->resume();
-    return connection;
-  }
-
-  // Sends one request and runs the main loop until its reply has been
-  // handled there. Returns the time that took, or nullopt when it failed.
-  std::optional<double> roundTrip(XpcConnection& connection, const std::string& selector,
-                                  std::vector<XpcValue> arguments) {
-    bool handled = false;
-    bool failed = false;
-    Clock::time_point end;
-    auto proxy = connection.remoteObjectProxyWithErrorHandler(
-        [&](const PlatformError&) { runLoop_.addOperationToMainQueue([&] { failed = handled = true; }); });
-    const auto start = Clock::now();
-    proxy->send(selector, std::move(arguments), [&](XpcValue) {
-      runLoop_.addOperationToMainQueue([&] {
-        end = Clock::now();
-        handled = true;
-      });
-    });
-    runLoop_.runUntil([&] { return handled; });
-    if (failed) return std::nullopt;
-    return std::chrono::duration<double, std::micro>(end - start).count();
-  }
-
- private:
-  std::string root_;
-  SimRunLoop runLoop_{ClockKind::virtualClock};
-  SimXpcTraffic traffic_{nullptr, nullptr};
-  std::unique_ptr<SimLaunchd> launchd_;
-  std::unique_ptr<SimXpcConnections> connections_;
-  bool installed_ = false;
-};
 
 void reportPercentiles(benchmark::State& state, std::vector<double> samples) {
   if (samples.empty()) return;
@@ -140,7 +61,7 @@ void BM_HelperStartOnDemand(benchmark::State& state) {
     state.SetIterationTime(*micros / 1e6);
     samples.push_back(*micros);
     state.PauseTiming();
-    machine.launchd().kill(kLabel);
+    machine.launchd().kill(BenchMachine::kLabel);
     connection.reset();
     state.ResumeTiming();
   }

@@ -1,8 +1,10 @@
-// Small pieces the transport, launchd and helper-process tests share: what a
-// connection delivered, and a way to wait (boundedly) for things that happen
-// on other threads. The temporary folder and the recording transcript they
-// use come with it.
+// Small pieces the transport, launchd, process and helper-process tests
+// share: what a connection delivered, a lowered descriptor limit, and a way
+// to wait (boundedly) for things that happen on other threads. The temporary
+// folder and the recording transcript they use come with it.
 #pragma once
+
+#include <sys/resource.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -75,6 +77,26 @@ class Deliveries {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Event> events_;
+};
+
+// Lowers this process's descriptor limit for as long as it lives; children
+// started meanwhile (helpers, tools) inherit the lower limit.
+class DescriptorLimit {
+ public:
+  explicit DescriptorLimit(rlim_t limit) {
+    ::getrlimit(RLIMIT_NOFILE, &saved_);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = limit;
+    lowered_ = ::setrlimit(RLIMIT_NOFILE, &lowered) == 0;
+  }
+  ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+  DescriptorLimit(const DescriptorLimit&) = delete;
+  DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+  bool lowered() const { return lowered_; }
+
+ private:
+  rlimit saved_{};
+  bool lowered_ = false;
 };
 
 // Polls `condition` for up to 10 s.

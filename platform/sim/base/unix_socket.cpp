@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 namespace brannic::sim {
 
@@ -26,6 +27,8 @@ WakePipe::WakePipe() {
   if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
     read_.reset(fds[0]);
     write_.reset(fds[1]);
+  } else {
+    creationError_ = errno;
   }
 }
 
@@ -90,24 +93,48 @@ OwnedFd listenOnPath(const std::string& path, unsigned mode, std::string* error)
   return fd;
 }
 
-OwnedFd connectToPath(const std::string& path, std::string* error) {
+namespace {
+
+// Without a timeout, connect() blocks while the listener's queue is full.
+// With one, the socket is non-blocking from the start: a full queue then
+// fails at once (EAGAIN), and the attempt is made again until the deadline.
+OwnedFd connectWithin(const std::string& path, std::optional<std::chrono::milliseconds> timeout,
+                      std::string* error, bool* timedOut) {
+  if (timedOut) *timedOut = false;
   sockaddr_un address;
   if (!fillAddress(path, &address, error)) return {};
-  OwnedFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  OwnedFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | (timeout ? SOCK_NONBLOCK : 0), 0));
   if (!fd.valid()) {
     if (error) *error = "socket: " + systemErrorText(errno);
     return {};
   }
-  int result;
-  do {
-    result = ::connect(fd.get(), asSockaddr(&address), sizeof address);
-  } while (result != 0 && errno == EINTR);
-  if (result != 0) {
-    if (error) *error = "connect " + path + ": " + systemErrorText(errno);
-    return {};
+  constexpr auto kRetryInterval = std::chrono::milliseconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + timeout.value_or(std::chrono::milliseconds(0));
+  int failure;
+  for (;;) {
+    if (::connect(fd.get(), asSockaddr(&address), sizeof address) == 0) {
+      setNonBlocking(fd.get());
+      return fd;
+    }
+    failure = errno;
+    if (failure == EINTR) continue;
+    if (!timeout || failure != EAGAIN || std::chrono::steady_clock::now() >= deadline) break;
+    std::this_thread::sleep_for(kRetryInterval);
   }
-  setNonBlocking(fd.get());
-  return fd;
+  if (timedOut) *timedOut = timeout && failure == EAGAIN;
+  if (error) *error = "connect " + path + ": " + systemErrorText(failure);
+  return {};
+}
+
+}  // namespace
+
+OwnedFd connectToPath(const std::string& path, std::string* error) {
+  return connectWithin(path, std::nullopt, error, nullptr);
+}
+
+OwnedFd connectToPathWithin(const std::string& path, std::chrono::milliseconds timeout, std::string* error,
+                            bool* timedOut) {
+  return connectWithin(path, timeout, error, timedOut);
 }
 
 OwnedFd acceptConnection(int listeningFd) {

@@ -3,6 +3,7 @@
 // child process inherits a connection by accident.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,10 +33,15 @@ class OwnedFd {
 
 // A pipe whose read end can be polled; writing wakes the reader. Both ends
 // are non-blocking, so a full pipe never blocks the writer (one pending
-// wake-up is enough).
+// wake-up is enough). Creating it fails when the process is out of
+// descriptors: then valid() is false, wake() does nothing and readFd() is
+// -1, which poll() skips, so a waiter must not wait on it without a timeout.
 class WakePipe {
  public:
   WakePipe();
+  bool valid() const { return read_.valid(); }
+  // errno of the failed creation, or 0.
+  int creationError() const { return creationError_; }
   int readFd() const { return read_.get(); }
   // Safe from any thread and from a signal handler.
   void wake() const;
@@ -45,6 +51,7 @@ class WakePipe {
  private:
   OwnedFd read_;
   OwnedFd write_;
+  int creationError_ = 0;
 };
 
 // The largest path a Unix-domain socket address holds, without the final NUL.
@@ -58,6 +65,12 @@ OwnedFd listenOnPath(const std::string& path, unsigned mode, std::string* error)
 // Connects to the listening socket at `path`; the connected descriptor is
 // non-blocking. Returns an invalid descriptor and sets `error` on failure.
 OwnedFd connectToPath(const std::string& path, std::string* error);
+
+// The same, but waits at most `timeout` for room in a listener's queue of
+// pending connections, which is full when the listener does not accept;
+// `timedOut` says whether that is why it failed.
+OwnedFd connectToPathWithin(const std::string& path, std::chrono::milliseconds timeout, std::string* error,
+                            bool* timedOut);
 
 // Accepts one pending connection from a listening socket (non-blocking
 // result), or returns an invalid descriptor when none is waiting.

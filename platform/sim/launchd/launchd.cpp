@@ -319,6 +319,14 @@ HelperJobState SimLaunchd::jobState(const std::string& label) {
   return state;
 }
 
+int SimLaunchd::helperPid(const std::string& label) {
+  int pid = 0;
+  call([&] {
+    if (auto found = jobs_.find(label); found != jobs_.end()) pid = found->second.pid;
+  });
+  return pid;
+}
+
 std::optional<std::string> SimLaunchd::lookUpService(const std::string& name) {
   std::optional<std::string> path;
   call([&] {

@@ -83,6 +83,8 @@ class SimLaunchd final : public SimXpcServiceLookup {
   bool kill(const std::string& label);
 
   HelperJobState jobState(const std::string& label);
+  // The process id of the job's running helper, or 0 when it is not running.
+  int helperPid(const std::string& label);
 
   std::optional<std::string> lookUpService(const std::string& name) override;
 

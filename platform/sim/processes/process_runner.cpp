@@ -56,29 +56,37 @@ void readBoth(OwnedFd out, OwnedFd err, std::string* standardOutput, std::string
 // In the child, between fork and exec: only async-signal-safe calls.
 [[noreturn]] void becomeChild(const ChildProcessSpec& child, char* const* argv, char* const* envp,
                               int statusFd, pid_t parent) {
+  const std::size_t passed = child.passedFds.size() < 16 ? child.passedFds.size() : 16;
+  const int parking = static_cast<int>(3 + passed);
+  // The status pipe must survive the moves below to report their failure.
+  if (statusFd < parking) {
+    const int moved = ::fcntl(statusFd, F_DUPFD_CLOEXEC, parking);
+    if (moved >= 0) statusFd = moved;
+  }
   auto failWith = [statusFd](int error) { failChild(statusFd, error); };
   if (child.dieWithParent) {
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) failWith(errno);
     if (::getppid() != parent) ::_exit(127);  // the parent is gone already
   }
   if (!child.workingDirectory.empty() && ::chdir(child.workingDirectory.c_str()) != 0) failWith(errno);
-  // Every source moves out of the way first, so that no target overwrites a
-  // source still to be placed.
-  constexpr int kParking = 1000;
+  // Every source moves out of the way first, to a free descriptor above all
+  // the targets, so that no target overwrites a source still to be placed.
+  // The lowest such descriptor, not a fixed high one: the descriptor limit
+  // may be small.
   const int streams[3] = {child.standardInput, child.standardOutput, child.standardError};
   int parked[3 + 16];
-  const std::size_t passed = child.passedFds.size() < 16 ? child.passedFds.size() : 16;
   for (int i = 0; i < 3; ++i) {
     if (streams[i] == ChildProcessSpec::kInheritFd) {
       parked[i] = -1;
     } else if (streams[i] == ChildProcessSpec::kNullDevice) {
-      parked[i] = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+      const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+      parked[i] = null < 0 ? -1 : ::fcntl(null, F_DUPFD_CLOEXEC, parking);
     } else {
-      parked[i] = ::fcntl(streams[i], F_DUPFD_CLOEXEC, kParking);
+      parked[i] = ::fcntl(streams[i], F_DUPFD_CLOEXEC, parking);
     }
   }
   for (std::size_t i = 0; i < passed; ++i)
-    parked[3 + i] = ::fcntl(child.passedFds[i], F_DUPFD_CLOEXEC, kParking);
+    parked[3 + i] = ::fcntl(child.passedFds[i], F_DUPFD_CLOEXEC, parking);
   for (std::size_t target = 0; target < 3 + passed; ++target) {
     if (target < 3 && streams[target] == ChildProcessSpec::kInheritFd) continue;
     if (parked[target] < 0 || ::dup2(parked[target], static_cast<int>(target)) < 0) failWith(errno);
@@ -146,6 +154,10 @@ std::optional<ProcessResult> SimProcessRunner::run(const std::string& executable
   child.workingDirectory = machineRoot_;
   child.standardOutput = outWrite.get();
   child.standardError = errWrite.get();
+  // A tool that went on after the helper died would change the machine after
+  // the application was told its request failed. run() waits for the tool on
+  // the calling thread, so that thread outlives it unless the process dies.
+  child.dieWithParent = true;
   const std::optional<int> pid = startChildProcess(child);
   outWrite.reset();
   errWrite.reset();

@@ -48,7 +48,9 @@ class SimProcessRunner final : public ProcessRunner {
   explicit SimProcessRunner(std::string machineRoot) : machineRoot_(std::move(machineRoot)) {}
 
   // A relative path, or a file that cannot be executed, counts as a tool
-  // that could not be started. Safe from several threads.
+  // that could not be started. The tool gets SIGKILL if the calling process
+  // dies while it runs, so it never changes the machine after its caller is
+  // gone. Safe from several threads.
   std::optional<ProcessResult> run(const std::string& executablePath,
                                    const std::vector<std::string>& arguments) override;
 

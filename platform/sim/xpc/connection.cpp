@@ -24,7 +24,28 @@ using ErrorHandler = std::function<void(const PlatformError&)>;
 
 // A frame that has stopped arriving part-way counts as truncated after this.
 constexpr auto kIncompleteFrameTimeout = std::chrono::seconds(2);
+// How long a client waits for a service whose queue of pending connections
+// is full (it does not accept) before its messages fail.
+constexpr auto kConnectTimeout = std::chrono::seconds(2);
 constexpr std::size_t kReadChunk = 64 * 1024;
+// What one connection may hold for a peer that does not keep up:
+//  - bytes queued to send that the socket has not taken. Only a peer that
+//    stopped reading lets them pile up beyond the socket's own buffers, so a
+//    connection past this is dropped. Room for two frames of the largest
+//    size: a peer that reads never comes near it.
+//  - calls received whose replies have not been queued yet. Once more than
+//    kReadOnWhileAwaiting wait, the queue reads no more than one chunk
+//    before it lets the replies out, which bounds them for a synchronous
+//    exported object (one chunk holds fewer than 3500 calls); the limit
+//    catches an object that keeps replies back, and that peer is dropped too.
+constexpr std::size_t kMaxUnsentBytes = 2 * (wire::kMaxPayloadSize + wire::kHeaderSize);
+constexpr std::size_t kReadOnWhileAwaiting = 256;
+constexpr std::size_t kMaxCallsAwaitingReplies = 4096;
+// Sent bytes are cut off the front of the queue once they are this many.
+constexpr std::size_t kCompactAfterBytes = 64 * 1024;
+// Without a wake-up pipe (the process was out of descriptors) the queue
+// looks for work this often, so that it still finishes.
+constexpr int kUnwakeablePollMilliseconds = 10;
 
 // Why a connection ends, which decides the error its messages get.
 enum class Ending {
@@ -126,19 +147,25 @@ class SimXpcConnection::Core {
     post([this] { end(Ending::local, ""); });
   }
 
-  // Client connections: looks the service up and connects, once, on the
-  // calling thread; the queue then adopts the socket.
+  // Client connections: looks the service up, once, on the calling thread;
+  // the queue then connects, waiting a bounded time for a service that does
+  // not take connections, so that its messages end in their error handlers.
   void connectOnce() {
     std::lock_guard lock(connectMutex_);
     if (connectAttempted_) return;
     connectAttempted_ = true;
     const std::optional<std::string> path = lookup_ ? lookup_->lookUpService(serviceName_) : std::nullopt;
-    auto socket = std::make_shared<OwnedFd>();
-    if (path) *socket = connectToPath(*path, nullptr);
-    post([this, socket] {
-      if (!socket->valid()) return end(Ending::lookup, kLookupFailedReason);
+    post([this, path] {
       if (invalidatedOnQueue_) return;
-      socket_ = std::move(*socket);
+      bool timedOut = false;
+      OwnedFd socket;
+      if (path) socket = connectToPathWithin(*path, kConnectTimeout, nullptr, &timedOut);
+      if (timedOut) {
+        return end(Ending::broken, "the service did not take the connection within " +
+                                       std::to_string(kConnectTimeout.count()) + " s");
+      }
+      if (!socket.valid()) return end(Ending::lookup, kLookupFailedReason);
+      socket_ = std::move(socket);
       if (traffic_) {
         std::weak_ptr<Core> weak = self_;
         connectionTicket_ = traffic_->connectionOpened(serviceName_, [weak] {
@@ -158,6 +185,13 @@ class SimXpcConnection::Core {
 
   // The connection's queue.
   void run() {
+    if (!wake_.valid()) {
+      // Nothing could wake the queue: the connection cannot work, so it ends
+      // at once, telling the other side why.
+      const std::string why = "out of file descriptors: " + systemErrorText(wake_.creationError());
+      sayGoodbye("the connection (" + why + ")");
+      end(Ending::broken, why);
+    }
     for (;;) {
       std::deque<std::function<void()>> batch;
       bool stop;
@@ -197,11 +231,12 @@ class SimXpcConnection::Core {
       fds[1] = {socket_.get(), static_cast<short>(POLLIN | (writing ? POLLOUT : 0)), 0};
       count = 2;
     }
-    int timeout = -1;
+    int timeout = wake_.valid() ? -1 : kUnwakeablePollMilliseconds;
     if (reader_.bufferedBytes() > 0) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
           lastProgress_ + kIncompleteFrameTimeout - Clock::now());
-      timeout = static_cast<int>(std::max<std::int64_t>(0, left.count()) + 1);
+      const int untilTruncated = static_cast<int>(std::max<std::int64_t>(0, left.count()) + 1);
+      timeout = timeout < 0 ? untilTruncated : std::min(timeout, untilTruncated);
     }
     if (::poll(fds, count, timeout) < 0 && errno != EINTR) return;
     if (fds[0].revents != 0) wake_.drain();
@@ -245,8 +280,18 @@ class SimXpcConnection::Core {
       return end(Ending::broken, "a message to send is too large (" + std::to_string(payloadSize) +
                                      " bytes; the limit is " + std::to_string(wire::kMaxPayloadSize) + ")");
     }
+    enqueue(frame);  // while still connecting, the frame goes once connected
+  }
+
+  // Queues a frame and sends what the socket takes; drops the connection
+  // when the other side has left too much unread.
+  void enqueue(const std::vector<std::uint8_t>& frame) {
     out_.insert(out_.end(), frame.begin(), frame.end());
-    flush();  // while still connecting, the frame goes once connected
+    flush();
+    if (invalidatedOnQueue_ || !socket_.valid() || out_.size() - outSent_ <= kMaxUnsentBytes) return;
+    const std::string limit = std::to_string(kMaxUnsentBytes);
+    sayGoodbye("the connection (what it was sent went unread: more than " + limit + " bytes waiting)");
+    end(Ending::broken, "the other side stopped reading (more than " + limit + " bytes wait to be sent)");
   }
 
   bool holdsOutgoing() const { return traffic_ && traffic_->holdsOutgoing(); }
@@ -261,7 +306,12 @@ class SimXpcConnection::Core {
       } else if (written < 0 && errno == EINTR) {
         continue;
       } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        return;  // the rest goes when the socket takes it
+        // The rest goes when the socket takes it.
+        if (outSent_ >= kCompactAfterBytes && outSent_ >= out_.size() / 2) {
+          out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(outSent_));
+          outSent_ = 0;
+        }
+        return;
       } else {
         // The other side is gone; what it said last explains why.
         readAvailable();
@@ -282,6 +332,8 @@ class SimXpcConnection::Core {
         reader_.append(buffer, static_cast<std::size_t>(received));
         lastProgress_ = Clock::now();
         handleFrames();
+        // Replies go out before more calls come in: the queue runs them next.
+        if (callsAwaitingReplies_ > kReadOnWhileAwaiting) return;
       } else if (received < 0 && errno == EINTR) {
         continue;
       } else if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
@@ -328,7 +380,15 @@ class SimXpcConnection::Core {
       return refuse("a message " + interface->protocolName + " does not allow: " + *why);
     if (traffic_) traffic_->noteIncoming();
     XpcReply reply;
-    if (call.replyId != 0) reply = replyBlock(call.replyId);
+    if (call.replyId != 0) {
+      if (callsAwaitingReplies_ >= kMaxCallsAwaitingReplies) {
+        const std::string limit = std::to_string(kMaxCallsAwaitingReplies);
+        sayGoodbye("the connection (more than " + limit + " of its calls awaited replies)");
+        return end(Ending::broken, "more than " + limit + " calls from the other side awaited replies");
+      }
+      ++callsAwaitingReplies_;
+      reply = replyBlock(call.replyId);
+    }
     object->invoke(call.selector, std::move(call.arguments), std::move(reply));
   }
 
@@ -346,8 +406,8 @@ class SimXpcConnection::Core {
       Core* raw = core.get();
       raw->post([raw, frame] {
         if (raw->invalidatedOnQueue_) return;
-        raw->out_.insert(raw->out_.end(), frame->begin(), frame->end());
-        raw->flush();
+        --raw->callsAwaitingReplies_;
+        raw->enqueue(*frame);
       });
     };
   }
@@ -380,18 +440,23 @@ class SimXpcConnection::Core {
   // The other side sent something this side does not accept: tell it why,
   // then drop the connection.
   void refuse(const std::string& problem) {
-    if (socket_.valid()) {
-      // After whatever is still queued, so that no frame is cut in two.
-      const auto goodbye = wire::encode(wire::Goodbye{problem});
-      out_.insert(out_.end(), goodbye.begin(), goodbye.end());
-      while (outSent_ < out_.size()) {
-        const ssize_t written = ::send(socket_.get(), out_.data() + outSent_, out_.size() - outSent_,
-                                       MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (written <= 0) break;  // best effort: the connection ends either way
-        outSent_ += static_cast<std::size_t>(written);
-      }
-    }
+    sayGoodbye(problem);
     end(Ending::broken, "received " + problem);
+  }
+
+  // Tells the other side why this side is about to drop the connection; the
+  // other side reports it as "the other side refused <reason>".
+  void sayGoodbye(const std::string& reason) {
+    if (!socket_.valid()) return;
+    // After whatever is still queued, so that no frame is cut in two.
+    const auto goodbye = wire::encode(wire::Goodbye{reason});
+    out_.insert(out_.end(), goodbye.begin(), goodbye.end());
+    while (outSent_ < out_.size()) {
+      const ssize_t written = ::send(socket_.get(), out_.data() + outSent_, out_.size() - outSent_,
+                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (written <= 0) break;  // best effort: the connection ends either way
+      outSent_ += static_cast<std::size_t>(written);
+    }
   }
 
   void peerClosed() {
@@ -525,6 +590,7 @@ class SimXpcConnection::Core {
   Clock::time_point lastProgress_ = Clock::now();
   std::vector<std::uint8_t> out_;
   std::size_t outSent_ = 0;
+  std::size_t callsAwaitingReplies_ = 0;  // received, their replies not queued yet
   std::map<std::uint64_t, Outgoing> pending_;
   std::vector<Outgoing> unanswered_;  // sent without a reply block, not yet written
   std::string peerGoodbye_;

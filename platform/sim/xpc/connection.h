@@ -13,9 +13,18 @@
 // sim_xpc_error.h), then the invalidation handler runs once; messages sent
 // later end in their error handlers at once.
 //
+// A peer that does not keep up is bounded: while many calls of it await
+// their replies the queue reads no more than one chunk before sending them,
+// and a connection is dropped (with a goodbye saying why) when more than
+// two frames of the largest size wait unread for the peer, or when more
+// than 4096 of its calls await replies that the exported object keeps back.
+//
 // A client connection looks its service up and connects when the first
 // message goes out after resume(). The lookup happens on the sending
-// thread, so a service started on demand starts before send() returns.
+// thread, so a service started on demand starts before send() returns; the
+// connecting happens on the queue, and a service that does not take the
+// connection within 2 s (its queue of pending connections stays full)
+// interrupts the connection, as a broken one is.
 //
 // A remote proxy keeps its connection alive, as the platform's do.
 // Destroying the last reference invalidates the connection first.

@@ -17,6 +17,18 @@ namespace brannic::sim {
 namespace {
 
 constexpr unsigned kRequiredMode = 0600;
+// While accepting fails for want of descriptors and none is in reserve, the
+// listening socket is left alone this long (or until a connection ends), so
+// that its readiness does not make the loop spin.
+constexpr auto kAcceptPause = std::chrono::milliseconds(100);
+// Without a wake-up pipe the loop looks for a stop request this often.
+constexpr auto kUnwakeablePoll = std::chrono::milliseconds(10);
+
+bool outOfDescriptors(int error) {
+  return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
+
+OwnedFd reserveDescriptor() { return OwnedFd(::open("/dev/null", O_RDONLY | O_CLOEXEC)); }
 
 std::string octal(unsigned mode) {
   char text[8];
@@ -58,7 +70,10 @@ std::optional<std::string> entitlementViolation(const std::optional<ServiceSocke
 }
 
 SimXpcListener::SimXpcListener(OwnedFd listeningSocket, std::string socketPath, Options options)
-    : listening_(std::move(listeningSocket)), socketPath_(std::move(socketPath)), options_(options) {
+    : listening_(std::move(listeningSocket)),
+      socketPath_(std::move(socketPath)),
+      options_(options),
+      reserve_(reserveDescriptor()) {
   // Accepting must never block the loop when a client gave up meanwhile.
   const int flags = ::fcntl(listening_.get(), F_GETFL);
   if (flags >= 0) ::fcntl(listening_.get(), F_SETFL, flags | O_NONBLOCK);
@@ -78,12 +93,12 @@ std::size_t SimXpcListener::rejectedClients() const {
 }
 
 void SimXpcListener::resume() {
-  using Clock = std::chrono::steady_clock;
   auto idleSince = Clock::now();
   while (!stopRequested_.load()) {
-    reapEnded();
+    if (reapEnded()) acceptPausedUntil_.reset();  // descriptors were freed
     if (!connections_.empty()) idleSince = Clock::now();
-    int timeout = -1;
+    std::optional<std::chrono::milliseconds> timeout;
+    if (!wake_->valid()) timeout = kUnwakeablePoll;
     if (options_.idleExit && connections_.empty()) {
       const auto left = *options_.idleExit -
                         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - idleSince);
@@ -91,10 +106,21 @@ void SimXpcListener::resume() {
         endedIdle_ = true;
         break;
       }
-      timeout = static_cast<int>(left.count());
+      timeout = timeout ? std::min(*timeout, left) : left;
     }
-    pollfd fds[2] = {{wake_->readFd(), POLLIN, 0}, {listening_.get(), POLLIN, 0}};
-    if (::poll(fds, 2, timeout) < 0 && errno != EINTR) break;
+    bool accepting = true;
+    if (acceptPausedUntil_) {
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(*acceptPausedUntil_ - Clock::now());
+      if (left.count() > 0) {
+        accepting = false;
+        timeout = timeout ? std::min(*timeout, left) : left;
+      } else {
+        acceptPausedUntil_.reset();
+      }
+    }
+    pollfd fds[2] = {{wake_->readFd(), POLLIN, 0}, {accepting ? listening_.get() : -1, POLLIN, 0}};
+    if (::poll(fds, 2, timeout ? static_cast<int>(timeout->count()) : -1) < 0 && errno != EINTR) break;
     if (fds[0].revents != 0) wake_->drain();
     if (fds[1].revents & (POLLNVAL | POLLERR)) break;  // not a listening socket: nothing to serve
     if (fds[1].revents != 0) acceptPending();
@@ -112,16 +138,40 @@ void SimXpcListener::endAll() {
   }
   for (reapEnded(); !connections_.empty(); reapEnded()) {
     pollfd woken{wake_->readFd(), POLLIN, 0};
-    if (::poll(&woken, 1, -1) > 0) wake_->drain();
+    const int timeout = wake_->valid() ? -1 : static_cast<int>(kUnwakeablePoll.count());
+    if (::poll(&woken, 1, timeout) > 0) wake_->drain();
   }
 }
 
 void SimXpcListener::acceptPending() {
   for (;;) {
     OwnedFd socket = acceptConnection(listening_.get());
-    if (!socket.valid()) return;
-    admit(std::move(socket));
+    if (socket.valid()) {
+      admit(std::move(socket));
+      continue;
+    }
+    if (outOfDescriptors(errno)) turnAwayForWantOfDescriptors(errno);
+    return;
   }
+}
+
+void SimXpcListener::turnAwayForWantOfDescriptors(int error) {
+  // The descriptor kept in reserve makes room to take the client and tell it
+  // why it cannot be served, rather than leave it waiting; without one, the
+  // listening socket rests for a while.
+  if (reserve_.valid()) {
+    reserve_.reset();
+    OwnedFd socket = acceptConnection(listening_.get());
+    if (socket.valid()) {
+      {
+        std::lock_guard lock(mutex_);
+        ++rejected_;
+      }
+      turnAway(std::move(socket), "out of file descriptors: " + systemErrorText(error));
+    }
+    reserve_ = reserveDescriptor();
+  }
+  if (!reserve_.valid()) acceptPausedUntil_ = Clock::now() + kAcceptPause;
 }
 
 void SimXpcListener::admit(OwnedFd socket) {
@@ -152,10 +202,10 @@ void SimXpcListener::admit(OwnedFd socket) {
   connections_.push_back(std::move(connection));
 }
 
-void SimXpcListener::reapEnded() {
+bool SimXpcListener::reapEnded() {
   // Only once a connection has let go of its exported object is this the
   // last reference, so the connection's queue is joined here.
-  std::erase_if(connections_, [](const auto& connection) { return connection->hasEnded(); });
+  return std::erase_if(connections_, [](const auto& connection) { return connection->hasEnded(); }) > 0;
 }
 
 }  // namespace brannic::sim

@@ -4,6 +4,11 @@
 // helper runs as (the simulated machine's root), and the client process
 // runs as that same user. Anyone else is told why and disconnected before
 // the accept delegate sees the connection.
+//
+// Out of descriptors, the listener still answers: a client it cannot take
+// is told so in a goodbye ("the connection (out of file descriptors: ...)")
+// and disconnected, a connection that cannot get its own descriptors ends at
+// once the same way, and the service goes on once descriptors are free.
 #pragma once
 
 #include <atomic>
@@ -65,14 +70,20 @@ class SimXpcListener final : public XpcListener {
   std::size_t rejectedClients() const;
 
  private:
+  using Clock = std::chrono::steady_clock;
+
   void acceptPending();
+  void turnAwayForWantOfDescriptors(int error);
   void admit(OwnedFd socket);
-  void reapEnded();
+  // True when any connection was let go.
+  bool reapEnded();
   void endAll();
 
   OwnedFd listening_;
   const std::string socketPath_;
   const Options options_;
+  OwnedFd reserve_;  // given up to turn a client away when descriptors run out
+  std::optional<Clock::time_point> acceptPausedUntil_;
   // Shared with the connections' ended hooks, which may run late.
   std::shared_ptr<WakePipe> wake_ = std::make_shared<WakePipe>();
   std::atomic<bool> stopRequested_{false};

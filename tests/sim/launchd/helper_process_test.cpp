@@ -3,11 +3,15 @@
 // transport, with the machine's authorization authority serving it.
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "helper_client/helper_label.h"
 #include "helper_client/helper_protocol.h"
@@ -187,15 +191,9 @@ TEST_F(HelperProcessTest, TheAuthorizedRequestAsksForItsRightByTheStoredRule) {
   EXPECT_EQ(recording.channel("ipc")[2], "send runCommandLsWithPath:authData:completion: \"1\" auth#2");
 }
 
-// Reads the helper's answer to raw bytes: the goodbye's reason, or "" when
-// it just closed. Waits at most 5 s.
-std::optional<std::string> answerTo(const std::string& socketPath, const Bytes& bytes, bool closeAfter) {
-  std::string error;
-  OwnedFd client = connectToPath(socketPath, &error);
-  if (!client.valid()) return std::nullopt;
-  if (::send(client.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(bytes.size()))
-    return std::nullopt;
-  if (closeAfter) ::shutdown(client.get(), SHUT_WR);
+// Reads what the helper says on a raw client socket: the goodbye's reason,
+// or "" when it just closed. Waits at most 5 s for each read.
+std::optional<std::string> goodbyeOn(int client) {
   wire::FrameReader reader;
   for (;;) {
     if (auto payload = reader.next()) {
@@ -204,13 +202,24 @@ std::optional<std::string> answerTo(const std::string& socketPath, const Bytes& 
         return std::get<wire::Goodbye>(*message).reason;
       continue;
     }
-    pollfd polled{client.get(), POLLIN, 0};
+    pollfd polled{client, POLLIN, 0};
     if (::poll(&polled, 1, 5000) != 1) return std::nullopt;
     std::uint8_t buffer[4096];
-    const ssize_t count = ::recv(client.get(), buffer, sizeof buffer, 0);
+    const ssize_t count = ::recv(client, buffer, sizeof buffer, 0);
     if (count <= 0) return std::string();
     reader.append(buffer, static_cast<std::size_t>(count));
   }
+}
+
+// The helper's answer to raw bytes sent on a new connection.
+std::optional<std::string> answerTo(const std::string& socketPath, const Bytes& bytes, bool closeAfter) {
+  std::string error;
+  OwnedFd client = connectToPath(socketPath, &error);
+  if (!client.valid()) return std::nullopt;
+  if (::send(client.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(bytes.size()))
+    return std::nullopt;
+  if (closeAfter) ::shutdown(client.get(), SHUT_WR);
+  return goodbyeOn(client.get());
 }
 
 TEST_F(HelperProcessTest, MalformedFramesDropOnlyTheirConnection) {
@@ -305,6 +314,140 @@ TEST_F(HelperProcessTest, AHelperKilledInTheMiddleOfARequestFailsItAndStartsAgai
   EXPECT_EQ(later.texts(3).back(), "reply 0");
   EXPECT_EQ(recording.channel("launchd"),
             (std::vector<std::string>{"started " + kLabel, "exited " + kLabel, "started " + kLabel}));
+}
+
+// Whether process `pid` still runs (a zombie has ended).
+bool processRuns(int pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return false;
+  const auto end = line.rfind(')');
+  return end != std::string::npos && end + 2 < line.size() && line[end + 2] != 'Z';
+}
+
+int readPid(const std::string& path) {
+  std::ifstream file(path);
+  int pid = 0;
+  file >> pid;
+  return pid;
+}
+
+TEST_F(HelperProcessTest, APowerToolStillRunningDiesWithTheHelper) {
+  // The tool notes its pid, waits on a child for 30 s, then makes its change.
+  const std::string tool = root + "/usr/bin/pmset";
+  std::ofstream(tool) << "#!/bin/sh\necho $$ > " << root << "/tool.pid\nsleep 30 &\necho $! > " << root
+                      << "/sleep.pid\nwait\necho \"$@\" >> " << root << "/pmset.calls\n";
+  auto connection = connect(events);
+  proxy(connection, events)
+      ->send(selectors::runCommandLsWithPathCompletion, {std::string("1")}, events.replyRecorder());
+  ASSERT_TRUE(testing::eventually([&] { return readPid(root + "/sleep.pid") > 0; }));
+  const int toolPid = readPid(root + "/tool.pid");
+  ASSERT_GT(toolPid, 0);
+  ASSERT_TRUE(launchd->kill(kLabel));
+  EXPECT_TRUE(testing::eventually([&] { return !processRuns(toolPid); }));
+  EXPECT_EQ(events.texts(2)[0].rfind("error 4097 ", 0), 0u);
+  EXPECT_EQ(powerToolCalls(), "");
+  ::kill(readPid(root + "/sleep.pid"), SIGKILL);
+}
+
+// The whole simulator dies (SIGKILL) while the helper runs a tool for it:
+// the helper goes with the simulator, and the tool with the helper.
+TEST(HelperProcessChain, APowerToolStillRunningDiesWithAKilledSimulator) {
+  testing::TempDir folder;
+  const std::string root = folder.path().string();
+  std::filesystem::create_directories(root + "/usr/bin");
+  std::ofstream(root + "/usr/bin/pmset") << "#!/bin/sh\necho $$ > " << root << "/tool.pid\nsleep 30 &\n"
+                                         << "echo $! > " << root << "/sleep.pid\nwait\n";
+  ::chmod((root + "/usr/bin/pmset").c_str(), 0755);
+  // The stand-in for the simulator: a process of its own, started before
+  // this test starts any thread.
+  const pid_t simulator = ::fork();
+  ASSERT_GE(simulator, 0);
+  if (simulator == 0) {
+    SimLaunchd launchd(root, nullptr, nullptr);
+    std::string error;
+    if (!launchd.install(kLabel, BRANNIC_TEST_HELPER_EXECUTABLE, std::nullopt, &error)) ::_exit(1);
+    SimXpcConnections connections(launchd, nullptr);
+    auto connection = connections.connectionWithMachServiceName(kLabel, NSXPCConnectionPrivileged);
+    connection->setRemoteObjectInterface(helperProtocolInterface());
+    connection->resume();
+    connection->remoteObjectProxyWithErrorHandler([](const PlatformError&) {})
+        ->send(selectors::runCommandLsWithPathCompletion, {std::string("1")}, [](XpcValue) {});
+    for (;;) ::pause();
+  }
+  const bool toolStarted = testing::eventually([&] { return readPid(root + "/sleep.pid") > 0; });
+  ::kill(simulator, SIGKILL);
+  ::waitpid(simulator, nullptr, 0);
+  ASSERT_TRUE(toolStarted);
+  const int toolPid = readPid(root + "/tool.pid");
+  EXPECT_TRUE(testing::eventually([&] { return !processRuns(toolPid); }));
+  ::kill(readPid(root + "/sleep.pid"), SIGKILL);
+}
+
+// The processor time process `pid` has used, in clock ticks.
+long processorTicks(int pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  std::istringstream fields(line.substr(line.rfind(')') + 2));
+  std::string field;
+  long user = 0, system = 0;
+  for (int index = 3; fields >> field; ++index) {  // field 3 is the state
+    if (index == 14) user = std::stol(field);
+    if (index == 15) system = std::stol(field);
+  }
+  return user + system;
+}
+
+TEST_F(HelperProcessTest, AHelperOutOfDescriptorsTurnsClientsAwayWithoutSpinningAndRecovers) {
+#ifdef BRANNIC_TEST_UNDER_UBSAN
+  GTEST_SKIP() << "UBSan reports wrong types in a helper out of descriptors (its probe needs a pipe)";
+#endif
+  std::string socketPath;
+  {
+    testing::DescriptorLimit limit(40);  // the helper started now inherits it
+    ASSERT_TRUE(limit.lowered());
+    socketPath = *launchd->lookUpService(kLabel);
+  }
+  const int pid = launchd->helperPid(kLabel);
+  ASSERT_GT(pid, 0);
+
+  // Far more clients than the helper has descriptors for, all staying.
+  std::vector<OwnedFd> clients;
+  for (int i = 0; i < 40; ++i) clients.push_back(connectToPath(socketPath, nullptr));
+  const std::string goodbye = "the connection (out of file descriptors: " + systemErrorText(EMFILE) + ")";
+  // A client the helper serves hears nothing: the helper waits for its
+  // requests. The others are told why they are turned away.
+  std::size_t turnedAway = 0;
+  std::vector<pollfd> waiting;
+  for (const auto& client : clients) {
+    ASSERT_TRUE(client.valid());
+    waiting.push_back({client.get(), POLLIN, 0});
+  }
+  while (::poll(waiting.data(), waiting.size(), 300) > 0) {
+    for (auto& polled : waiting) {
+      if (polled.revents == 0) continue;
+      EXPECT_EQ(goodbyeOn(polled.fd), goodbye);
+      ++turnedAway;
+      polled.fd = -1;
+    }
+  }
+  EXPECT_GT(turnedAway, 0u);
+  EXPECT_LT(turnedAway, clients.size());
+
+  // Nothing to do while the clients stay: the helper must not busy-wait.
+  const long before = processorTicks(pid);
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_LT(processorTicks(pid) - before, ::sysconf(_SC_CLK_TCK) / 4);
+
+  clients.clear();
+  auto connection = connect(events);
+  proxy(connection, events)->send(selectors::getVersionWithCompletion, {}, events.replyRecorder());
+  EXPECT_EQ(events.texts(1), std::vector<std::string>{"reply \"" + std::string(HelperVersion) + "\""});
+
+  // And it still ends when told to.
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  EXPECT_TRUE(testing::eventually([&] { return launchd->jobState(kLabel) == HelperJobState::stopped; }));
 }
 
 TEST_F(HelperProcessTest, RequestsInFlightOnTwoConnectionsAreAllAnswered) {

@@ -2,12 +2,15 @@
 // shell between the caller and the tool.
 #include "platform/sim/processes/process_runner.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "platform/sim/base/unix_socket.h"
 #include "tests/sim/ipc_test_support.h"
 
 namespace brannic::sim {
@@ -75,6 +78,30 @@ TEST_F(ProcessRunnerTest, AToolThatCannotStartIsReportedAsSuch) {
   for (const std::string path : {"/usr/bin/missing", "usr/bin/notexecutable", "/usr/bin/notexecutable", ""}) {
     EXPECT_FALSE(runner.run(path, {})) << path;
   }
+}
+
+TEST_F(ProcessRunnerTest, ChildrenStartUnderASmallDescriptorLimit) {
+  installTool("tool", "echo out; echo passed >&3\n");
+  int fds[2];
+  ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+  OwnedFd readEnd(fds[0]), writeEnd(fds[1]);
+  testing::DescriptorLimit limit(64);
+  ASSERT_TRUE(limit.lowered());
+
+  const auto result = runner.run("/usr/bin/tool", {});
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->standardOutput, "out\n");
+
+  ChildProcessSpec child;
+  child.executable = folder.path().string() + "/usr/bin/tool";
+  child.passedFds = {writeEnd.get()};
+  const std::optional<int> pid = startChildProcess(child);
+  ASSERT_TRUE(pid);
+  writeEnd.reset();
+  EXPECT_EQ(waitForChildProcess(*pid), 0);
+  char text[16] = {};
+  EXPECT_EQ(::read(readEnd.get(), text, sizeof text), 7);
+  EXPECT_STREQ(text, "passed\n");
 }
 
 }  // namespace

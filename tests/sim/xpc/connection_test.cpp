@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 
 #include <atomic>
 #include <memory>
@@ -431,6 +432,43 @@ TEST_F(IpcTransport, LookupFailuresInvalidateTheConnection) {
   }
 }
 
+TEST_F(IpcTransport, AServiceThatTakesNoConnectionsFailsTheMessageInTimeAndTheNextOneWorks) {
+  // A listener that never accepts, its queue of pending connections full.
+  OwnedFd stalled(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(stalled.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(stalled.get(), 0), 0);
+  std::vector<OwnedFd> queued;
+  for (;;) {
+    OwnedFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) break;
+    queued.push_back(std::move(fd));
+    ASSERT_LT(queued.size(), 1000u);
+  }
+
+  // Sent on its own thread, which could otherwise block for good.
+  auto connection = connect();
+  const auto start = std::chrono::steady_clock::now();
+  std::thread sender([&] { send(connection, "echo:reply:", {std::string("x")}); });
+  const auto texts = client.texts(2);
+  const auto took = std::chrono::steady_clock::now() - start;
+  stalled.reset();  // lets a blocked sender go
+  sender.join();
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       interrupted("the service did not take the connection within 2 s"), "invalidated"}));
+  EXPECT_LT(took, std::chrono::seconds(5));
+
+  startServer();
+  Deliveries later;
+  auto again = SimXpcConnection::toService(kService, &lookup, nullptr);
+  again->setRemoteObjectInterface(echoInterface());
+  again->resume();
+  again->send("echo:reply:", {std::string("healthy")}, later.replyRecorder(), later.errorRecorder());
+  EXPECT_EQ(later.texts(1), std::vector<std::string>{"reply \"healthy\""});
+}
+
 TEST_F(IpcTransport, ReleasingTheLastReferenceInvalidatesTheConnection) {
   startServer();
   auto connection = connect();
@@ -454,6 +492,16 @@ TEST_F(IpcTransport, AMessageTooLargeToSendDropsTheConnection) {
   EXPECT_NE(texts[0].find("a message to send is too large ("), std::string::npos) << texts[0];
   EXPECT_NE(texts[0].find(" bytes; the limit is 1048576)"), std::string::npos) << texts[0];
   EXPECT_EQ(texts[1], "invalidated");
+}
+
+TEST_F(IpcTransport, ABurstOfCallsFromAPeerThatReadsIsAnsweredInFull) {
+  startServer();
+  auto connection = connect();
+  constexpr std::size_t kCalls = 6000;  // more than the calls that may await replies at once
+  for (std::size_t i = 0; i < kCalls; ++i) send(connection, "echo:reply:", {std::string("burst")});
+  const auto texts = client.texts(kCalls);
+  ASSERT_EQ(texts.size(), kCalls);
+  EXPECT_EQ(texts.back(), "reply \"burst\"");
 }
 
 // The service's connections record their end (after a pause, so that a
@@ -490,6 +538,41 @@ TEST_F(IpcTransport, AnAbandonedConnectionReturnsOnceTheServiceHasHandledItsEnd)
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_EQ(client.size(), 1u) << "no reply, error or invalidation handler runs on an abandoned end";
   EXPECT_TRUE(std::static_pointer_cast<SimXpcConnection>(connection)->hasEnded());
+}
+
+TEST_F(IpcTransport, APeerThatNeverReadsItsRepliesIsDropped) {
+  startServer(recordingEnds(serverCalls));
+  std::string error;
+  OwnedFd peer = connectToPath(socketPath, &error);
+  ASSERT_TRUE(peer.valid()) << error;
+  // Calls with large replies, sent for as long as the service takes them.
+  constexpr std::size_t kGiveUpAfter = 64 << 20;
+  std::size_t sent = 0;
+  bool dropped = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  for (std::uint64_t id = 1; !dropped && sent < kGiveUpAfter && std::chrono::steady_clock::now() < deadline;
+       ++id) {
+    const Bytes frame = wire::encode(wire::Call{id, "echo:reply:", {std::string(16 << 10, 'x')}});
+    for (std::size_t offset = 0; offset < frame.size() && !dropped;) {
+      const ssize_t written =
+          ::send(peer.get(), frame.data() + offset, frame.size() - offset, MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (written > 0) {
+        offset += static_cast<std::size_t>(written);
+      } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        pollfd polled{peer.get(), POLLOUT, 0};
+        if (::poll(&polled, 1, 100) == 0 && std::chrono::steady_clock::now() >= deadline) break;
+      } else {
+        dropped = true;
+      }
+    }
+    sent += frame.size();
+  }
+  EXPECT_TRUE(dropped) << sent << " bytes sent";
+  EXPECT_LT(sent, std::size_t{16} << 20);
+  EXPECT_TRUE(testing::eventually([&] {
+    const auto calls = serverCalls.waitFor(0);
+    return !calls.empty() && calls.back().what == "ended";
+  }));
 }
 
 TEST_F(IpcTransport, AStoppingListenerRunsNoInvalidationHandler) {
