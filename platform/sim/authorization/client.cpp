@@ -7,22 +7,19 @@
 
 namespace brannic::sim {
 
-namespace {
-
-// The authority answers at once; this only keeps a wedged peer from hanging the helper.
-constexpr int kExchangeTimeoutMs = 10'000;
-
-}  // namespace
-
-SimAuthorizationClient::SimAuthorizationClient(std::filesystem::path socketPath)
-    : socketPath_(std::move(socketPath)) {}
+SimAuthorizationClient::SimAuthorizationClient(std::filesystem::path socketPath,
+                                               std::chrono::milliseconds exchangeTimeout)
+    : socketPath_(std::move(socketPath)), exchangeTimeoutMs_(static_cast<int>(exchangeTimeout.count())) {}
 
 bool SimAuthorizationClient::connectLocked() {
   // The server never speaks unasked: a kept connection that reads as ready
   // was closed by it (it drops clients that stay silent too long).
   pollfd kept{connection_.get(), POLLIN, 0};
   if (connection_.valid() && ::poll(&kept, 1, 0) != 0) connection_.reset();
-  if (!connection_.valid()) connection_ = connectToPath(socketPath_.string(), nullptr);
+  // Bounded too: a server whose queue is full must not hang the helper's request.
+  if (!connection_.valid())
+    connection_ = connectToPathWithin(socketPath_.string(), std::chrono::milliseconds(exchangeTimeoutMs_),
+                                      nullptr, nullptr);
   return connection_.valid();
 }
 
@@ -33,8 +30,8 @@ std::optional<AuthResponse> SimAuthorizationClient::exchange(const AuthRequest& 
   if (!connectLocked()) return std::nullopt;
   std::vector<std::uint8_t> body;
   std::optional<AuthResponse> response;
-  if (sendAll(connection_.get(), *frame, kExchangeTimeoutMs) &&
-      receiveAuthFrame(connection_.get(), body, kExchangeTimeoutMs))
+  if (sendAll(connection_.get(), *frame, exchangeTimeoutMs_) &&
+      receiveAuthFrame(connection_.get(), body, exchangeTimeoutMs_))
     response = decodeAuthResponse(body);
   // After a failed exchange the stream's position is unknown: start afresh next time.
   if (!response) connection_.reset();

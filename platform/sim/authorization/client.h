@@ -9,6 +9,7 @@
 // errAuthorizationInternal here.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <mutex>
 
@@ -21,7 +22,12 @@ namespace brannic::sim {
 
 class SimAuthorizationClient final : public AuthorizationServices {
  public:
-  explicit SimAuthorizationClient(std::filesystem::path socketPath);
+  // The authority answers at once; the bound only keeps a wedged server (one
+  // that takes no connection, or sends no answer) from hanging the helper.
+  static constexpr std::chrono::milliseconds kExchangeTimeout{10'000};
+
+  explicit SimAuthorizationClient(std::filesystem::path socketPath,
+                                  std::chrono::milliseconds exchangeTimeout = kExchangeTimeout);
 
   OSStatus authorizationCreate(const AuthorizationItemSet* rights, const AuthorizationItemSet* environment,
                                AuthorizationFlags flags, AuthorizationRef* outAuthorization) override;
@@ -48,6 +54,7 @@ class SimAuthorizationClient final : public AuthorizationServices {
   bool connectLocked();
 
   const std::filesystem::path socketPath_;
+  const int exchangeTimeoutMs_;
   std::mutex mutex_;  // one exchange at a time on the connection
   OwnedFd connection_;
   SimAuthorizationRefs refs_;

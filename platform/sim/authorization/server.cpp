@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <limits>
 #include <list>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -23,6 +24,10 @@ namespace {
 // More clients than the helper ever opens; beyond this, new ones are turned away.
 constexpr std::size_t kMaxClients = 16;
 constexpr int kSendTimeoutMs = 1000;
+// While accepting fails for want of descriptors, the listening socket is left
+// alone this long (or until a client goes), so that its readiness does not
+// make the loop spin.
+constexpr auto kAcceptPause = std::chrono::milliseconds(100);
 
 using Clock = std::chrono::steady_clock;
 
@@ -85,6 +90,8 @@ bool serveClient(SimAuthorizationAuthority& authority, Client& client) {
 SimAuthServer::SimAuthServer(SimAuthorizationAuthority& authority, std::filesystem::path socketPath,
                              std::chrono::milliseconds idleTimeout)
     : authority_(authority), socketPath_(std::move(socketPath)), idleTimeout_(idleTimeout) {
+  // Without its wake-up pipe the serving thread could never be told to stop.
+  if (!stop_.valid()) fail("cannot make a wake-up pipe: " + systemErrorText(stop_.creationError()), socketPath_);
   std::error_code error;
   std::filesystem::create_directories(socketPath_.parent_path(), error);
   if (error) fail("cannot create its folder: " + error.message(), socketPath_);
@@ -104,17 +111,21 @@ SimAuthServer::~SimAuthServer() {
 
 void SimAuthServer::serve() {
   std::list<Client> clients;
+  std::optional<Clock::time_point> acceptPausedUntil;
   for (;;) {
-    std::vector<pollfd> watched{{stop_.readFd(), POLLIN, 0}, {listening_.get(), POLLIN, 0}};
-    // Wakes for the first client to fall silent for too long.
-    auto firstSilence = Clock::time_point::max();
+    if (acceptPausedUntil && Clock::now() >= *acceptPausedUntil) acceptPausedUntil.reset();
+    // poll() skips a negative descriptor: the listening socket while accepting is paused.
+    std::vector<pollfd> watched{{stop_.readFd(), POLLIN, 0},
+                                {acceptPausedUntil ? -1 : listening_.get(), POLLIN, 0}};
+    // Wakes for the first client to fall silent for too long, or the end of a pause.
+    auto wakeAt = acceptPausedUntil.value_or(Clock::time_point::max());
     for (const auto& client : clients) {
       watched.push_back({client.fd.get(), POLLIN, 0});
-      firstSilence = std::min(firstSilence, client.heardFrom + idleTimeout_);
+      wakeAt = std::min(wakeAt, client.heardFrom + idleTimeout_);
     }
     int timeoutMs = -1;
-    if (!clients.empty()) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(firstSilence - Clock::now()).count();
+    if (wakeAt != Clock::time_point::max()) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(wakeAt - Clock::now()).count();
       timeoutMs = static_cast<int>(std::clamp<std::int64_t>(left, 0, std::numeric_limits<int>::max()));
     }
     if (::poll(watched.data(), watched.size(), timeoutMs) < 0) {
@@ -127,12 +138,20 @@ void SimAuthServer::serve() {
     for (std::size_t i = 2; i < watched.size(); ++i) {
       const bool keep = watched[i].revents ? serveClient(authority_, *client)
                                            : now - client->heardFrom < idleTimeout_;
-      client = keep ? std::next(client) : clients.erase(client);
+      if (keep) {
+        ++client;
+      } else {
+        client = clients.erase(client);
+        acceptPausedUntil.reset();  // a descriptor was freed
+      }
     }
     if (watched[1].revents & POLLIN) {
       OwnedFd accepted = acceptConnection(listening_.get());
-      if (accepted.valid() && clients.size() < kMaxClients && peerIsThisUser(accepted.get()))
+      if (!accepted.valid() && isOutOfDescriptors(errno)) {
+        acceptPausedUntil = Clock::now() + kAcceptPause;
+      } else if (accepted.valid() && clients.size() < kMaxClients && peerIsThisUser(accepted.get())) {
         clients.push_back(Client{std::move(accepted), {}, Clock::now()});
+      }
     }
   }
 }

@@ -3,7 +3,9 @@
 // serves every connection; it answers only peers running as this process's
 // user, and drops a connection that sends a malformed frame or stays silent
 // for the idle timeout (so that clients that never ask, or stall in the
-// middle of a request, cannot hold the few slots for good).
+// middle of a request, cannot hold the few slots for good). While it has no
+// descriptor to take a new connection with, it leaves the waiting ones be
+// for a moment instead of spinning on a failing accept.
 #pragma once
 
 #include <chrono>

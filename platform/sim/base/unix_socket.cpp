@@ -144,6 +144,10 @@ OwnedFd acceptConnection(int listeningFd) {
   }
 }
 
+bool isOutOfDescriptors(int error) {
+  return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
+
 std::optional<PeerCredentials> peerCredentials(int connectedFd) {
   ucred credentials{};
   socklen_t length = sizeof credentials;

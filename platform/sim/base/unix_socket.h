@@ -76,6 +76,11 @@ OwnedFd connectToPathWithin(const std::string& path, std::chrono::milliseconds t
 // result), or returns an invalid descriptor when none is waiting.
 OwnedFd acceptConnection(int listeningFd);
 
+// Whether `error` (an errno) says the process or the system has no
+// descriptor or buffer left for a new connection. A listening socket stays
+// readable while its accept fails so, which a loop must not take as new work.
+bool isOutOfDescriptors(int error);
+
 // The credentials of the process at the other end of a connected socket.
 struct PeerCredentials {
   std::int64_t pid = 0;

@@ -24,10 +24,6 @@ constexpr auto kAcceptPause = std::chrono::milliseconds(100);
 // Without a wake-up pipe the loop looks for a stop request this often.
 constexpr auto kUnwakeablePoll = std::chrono::milliseconds(10);
 
-bool outOfDescriptors(int error) {
-  return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
-}
-
 OwnedFd reserveDescriptor() { return OwnedFd(::open("/dev/null", O_RDONLY | O_CLOEXEC)); }
 
 std::string octal(unsigned mode) {
@@ -150,7 +146,7 @@ void SimXpcListener::acceptPending() {
       admit(std::move(socket));
       continue;
     }
-    if (outOfDescriptors(errno)) turnAwayForWantOfDescriptors(errno);
+    if (isOutOfDescriptors(errno)) turnAwayForWantOfDescriptors(errno);
     return;
   }
 }

@@ -7,15 +7,12 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <future>
 #include <string>
-#include <thread>
 
 #include "platform/sim/base/file_io.h"
+#include "tests/support/call_within.h"
 #include "tests/support/case_name.h"
 #include "tests/support/temp_dir.h"
 
@@ -24,27 +21,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Why opening the database at `path` fails ("" when it opens). Opening runs
-// on a thread of its own; one that does not return within 10 s ends the test
-// program, so that a database that hangs its reader fails CI instead of
-// stalling it.
+// Why opening the database at `path` fails ("" when it opens), within 10 s:
+// a database that hangs its reader fails the test program.
 std::string openingError(const fs::path& path) {
-  std::promise<std::string> outcome;
-  std::future<std::string> error = outcome.get_future();
-  std::thread opening([&path, &outcome] {
-    try {
-      SimAuthorizationDatabase database(path);
-      outcome.set_value("");
-    } catch (const std::exception& failure) {
-      outcome.set_value(failure.what());
-    }
-  });
-  if (error.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
-    std::fprintf(stderr, "opening the database at %s does not return\n", path.c_str());
-    std::abort();
-  }
-  opening.join();
-  return error.get();
+  return testing::callWithin(std::chrono::seconds(10), "opening the database at " + path.string(),
+                             [&path]() -> std::string {
+                               try {
+                                 SimAuthorizationDatabase database(path);
+                                 return "";
+                               } catch (const std::exception& failure) {
+                                 return failure.what();
+                               }
+                             });
 }
 
 struct UnreadableCase {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,8 +15,10 @@
 #include "platform/sim/authorization/client.h"
 #include "platform/sim/authorization/services.h"
 #include "platform/sim/base/unix_socket.h"
-#include "tests/sim/recording_transcript.h"
+#include "tests/sim/ipc_test_support.h"
 #include "tests/sim/authorization/authorization_test_values.h"
+#include "tests/support/call_within.h"
+#include "tests/support/temp_dir.h"
 
 namespace brannic::sim {
 namespace {
@@ -170,6 +173,44 @@ TEST_F(AuthSocketTest, SilentClientsTimeOutAndFreeTheirSlots) {
       << "a helper whose kept connection timed out connects again";
 }
 
+// CPU time this process has used so far.
+std::chrono::microseconds processCpuTime() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  const auto micros = [](const timeval& t) { return t.tv_sec * 1'000'000LL + t.tv_usec; };
+  return std::chrono::microseconds(micros(usage.ru_utime) + micros(usage.ru_stime));
+}
+
+TEST_F(AuthSocketTest, AServerOutOfDescriptorsWaitsInsteadOfSpinningAndServesAgain) {
+#ifdef BRANNIC_TEST_UNDER_UBSAN
+  GTEST_SKIP() << "UBSan reports wrong types in a process out of descriptors (its probe needs a pipe)";
+#endif
+  const auto form = appExternalForm();
+  SimAuthorizationClient helper(server.socketPath());
+  {
+    // Room for a few more descriptors than are open now, all then taken but
+    // one, which the waiting client gets: the server cannot accept it.
+    const auto open = std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+    testing::DescriptorLimit limit(static_cast<rlim_t>(open + 200));
+    ASSERT_TRUE(limit.lowered());
+    std::vector<OwnedFd> fillers;
+    for (OwnedFd fd(::open("/dev/null", O_RDONLY)); fd.valid(); fd = OwnedFd(::open("/dev/null", O_RDONLY)))
+      fillers.push_back(std::move(fd));
+    ASSERT_EQ(errno, EMFILE);
+    fillers.pop_back();
+    const OwnedFd waiting = connectToPath(server.socketPath().string(), nullptr);
+    ASSERT_TRUE(waiting.valid());
+
+    const auto before = processCpuTime();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_LT(processCpuTime() - before, std::chrono::milliseconds(125))
+        << "the server spins on a listening socket it cannot accept from";
+  }
+  EXPECT_EQ(testing::callWithin(std::chrono::seconds(10), "a check after descriptors were freed",
+                                [&] { return helperChecks(helper, form); }),
+            errAuthorizationSuccess);
+}
+
 TEST_F(AuthSocketTest, ConcurrentHelpersAreAllAnswered) {
   const auto form = appExternalForm();
   std::vector<std::thread> helpers;
@@ -204,6 +245,24 @@ TEST(AuthSocketLifetimeTest, ClientReportsAMissingServerAndRecoversWhenItComes) 
   EXPECT_EQ(helper.authorizationCreate(nullptr, nullptr, 0, &ref), errAuthorizationInternal);
   SimAuthServer again(authority, socketPath);
   EXPECT_EQ(helper.authorizationCreate(nullptr, nullptr, 0, &ref), errAuthorizationSuccess);
+}
+
+TEST(AuthSocketLifetimeTest, ClientGivesUpOnAServerThatTakesNoConnections) {
+  testing::TempDir folder;
+  const std::string path = (folder.path() / "stuck.socket").string();
+  const OwnedFd listening = listenOnPath(path, 0600, nullptr);  // never accepts
+  ASSERT_TRUE(listening.valid());
+  std::vector<OwnedFd> queued;  // fill its queue of pending connections
+  for (bool full = false; !full && queued.size() < 10'000;)
+    if (OwnedFd fd = connectToPathWithin(path, std::chrono::milliseconds(0), nullptr, &full); fd.valid())
+      queued.push_back(std::move(fd));
+  ASSERT_LT(queued.size(), 10'000u);
+
+  SimAuthorizationClient helper(path, std::chrono::milliseconds(200));
+  AuthorizationRef ref = nullptr;
+  EXPECT_EQ(testing::callWithin(std::chrono::seconds(10), "a request to a server that takes no connections",
+                                [&] { return helper.authorizationCreate(nullptr, nullptr, 0, &ref); }),
+            errAuthorizationInternal);
 }
 
 TEST(AuthSocketLifetimeTest, PathTooLongForASocketIsAClearError) {
