@@ -49,6 +49,19 @@ struct XpcInterface {
   }
 };
 
+// The Foundation class a declared argument or reply is of, by its name.
+inline const char* xpcClassName(XpcClass xpcClass) {
+  switch (xpcClass) {
+    case XpcClass::string:
+      return "NSString";
+    case XpcClass::data:
+      return "NSData";
+    case XpcClass::number:
+      return "NSNumber";
+  }
+  return "?";
+}
+
 // Whether `value` may travel where `declared` is expected; nil may stand
 // for an object of any class.
 inline bool isOfClass(const XpcValue& value, XpcClass declared) {

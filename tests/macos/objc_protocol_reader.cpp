@@ -183,9 +183,8 @@ std::string trimmed(std::string_view text) {
 }  // namespace
 
 std::optional<XpcClass> xpcClassNamed(std::string_view name) {
-  if (name == "NSString") return XpcClass::string;
-  if (name == "NSData") return XpcClass::data;
-  if (name == "NSNumber") return XpcClass::number;
+  for (const XpcClass xpcClass : {XpcClass::string, XpcClass::data, XpcClass::number})
+    if (name == xpcClassName(xpcClass)) return xpcClass;
   return std::nullopt;
 }
 

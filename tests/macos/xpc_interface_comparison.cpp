@@ -8,22 +8,13 @@ namespace brannic::test {
 
 namespace {
 
-const char* className(XpcClass c) {
-  switch (c) {
-    case XpcClass::string:
-      return "NSString";
-    case XpcClass::data:
-      return "NSData";
-    case XpcClass::number:
-      return "NSNumber";
-  }
-  return "?";
-}
-
 std::string describe(const XpcMethod& method) {
   std::string text = method.selector + " (";
-  for (XpcClass c : method.argumentClasses) text += std::string(className(c)) + " ";
-  text += ") reply " + std::string(method.replyClass ? className(*method.replyClass) : "none");
+  for (XpcClass c : method.argumentClasses) {
+    text += xpcClassName(c);
+    text += " ";
+  }
+  text += ") reply " + std::string(method.replyClass ? xpcClassName(*method.replyClass) : "none");
   return text + " " + method.typeEncoding;
 }
 

@@ -194,22 +194,10 @@ std::optional<std::vector<std::uint8_t>> FrameReader::next() {
   return payload;
 }
 
-std::string className(XpcClass xpcClass) {
-  switch (xpcClass) {
-    case XpcClass::string:
-      return "NSString";
-    case XpcClass::data:
-      return "NSData";
-    case XpcClass::number:
-      return "NSNumber";
-  }
-  return "?";
-}
-
 std::string className(const XpcValue& value) {
-  if (std::holds_alternative<std::string>(value)) return className(XpcClass::string);
-  if (std::holds_alternative<XpcData>(value)) return className(XpcClass::data);
-  if (std::holds_alternative<std::int64_t>(value)) return className(XpcClass::number);
+  if (std::holds_alternative<std::string>(value)) return xpcClassName(XpcClass::string);
+  if (std::holds_alternative<XpcData>(value)) return xpcClassName(XpcClass::data);
+  if (std::holds_alternative<std::int64_t>(value)) return xpcClassName(XpcClass::number);
   return "nil";
 }
 
@@ -226,7 +214,7 @@ std::optional<std::string> violation(const XpcInterface& interface, const Call& 
     case XpcMismatch::Kind::argumentClass: {
       const std::size_t i = mismatch->argument;
       return call.selector + " argument " + std::to_string(i + 1) + " is " + className(call.arguments[i]) +
-             ", not " + className(method->argumentClasses[i]);
+             ", not " + xpcClassName(method->argumentClasses[i]);
     }
     case XpcMismatch::Kind::replyBlock:
       break;
@@ -237,7 +225,7 @@ std::optional<std::string> violation(const XpcInterface& interface, const Call& 
 std::optional<std::string> replyViolation(const XpcMethod& method, const XpcValue& value) {
   if (!method.replyClass) return method.selector + " takes no reply";
   if (isOfClass(value, *method.replyClass)) return std::nullopt;
-  return className(value) + " where " + className(*method.replyClass) + " was declared";
+  return className(value) + " where " + xpcClassName(*method.replyClass) + " was declared";
 }
 
 }  // namespace brannic::sim::wire

@@ -74,7 +74,6 @@ class FrameReader {
 // The class name of a value as the platform names it: NSString, NSData,
 // NSNumber or nil.
 std::string className(const XpcValue& value);
-std::string className(XpcClass xpcClass);
 
 // Whether `call` is a message that `interface` allows: a declared selector,
 // the declared number of arguments, each of its declared class or nil, and
