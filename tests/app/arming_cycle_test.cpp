@@ -163,7 +163,11 @@ const LidCheckCase kLidCheckCases[] = {
     // The alarm starts all the same: the check found the lid closed.
     {"OpenedBetweenTheProbes", {kClosedLid, kOpenLid}, 1, {"lid is closed", "true"}, 1},
     // An open lid is probed once; the next check reads the closed lid.
-    {"ClosedAfterAnOpenCheck", {kOpenLid, kClosedLid, kClosedLid}, 2, {"lid is open", "lid is closed", "false"}, 1},
+    {"ClosedAfterAnOpenCheck",
+     {kOpenLid, kClosedLid, kClosedLid},
+     2,
+     {"lid is open", "lid is closed", "false"},
+     1},
     {"OpenedAndClosedAgain",
      {kClosedLid, kOpenLid, kClosedLid, kClosedLid},
      2,
