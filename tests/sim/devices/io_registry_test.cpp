@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <numeric>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -175,20 +176,26 @@ TEST(SimIoRegistryErrorTest, MissingFolderIsAnErrorNotACrash) {
   EXPECT_THROW(SimIoRegistry((folder.path() / "missing").string()), std::system_error);
 }
 
+// Five probes on each of four threads at once; how many read open, per
+// thread.
+std::vector<int> openCountsOfOverlappingProbes(SimShell& shell) {
+  std::vector<std::thread> threads;
+  std::vector<int> openCounts(4, 0);
+  for (std::size_t t = 0; t < openCounts.size(); ++t) {
+    threads.emplace_back([&shell, &openCounts, t] {
+      for (int i = 0; i < 5; ++i) openCounts[t] += lidIsOpen(shell) ? 1 : 0;
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  return openCounts;
+}
+
 TEST(SimShellTest, ProbesFromSeveralThreadsEachGetTheirOwnOutput) {
   testing::TempDir folder;
   SimIoRegistry registry(folder.path().string());
   registry.setLid(LidState::open);
   SimShell shell(registry.binDirectory());
-  std::vector<std::thread> threads;
-  std::vector<int> openCounts(4, 0);
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&shell, &openCounts, t] {
-      for (int i = 0; i < 5; ++i) openCounts[static_cast<std::size_t>(t)] += lidIsOpen(shell) ? 1 : 0;
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(openCounts, (std::vector<int>{5, 5, 5, 5}));
+  EXPECT_EQ(openCountsOfOverlappingProbes(shell), (std::vector<int>{5, 5, 5, 5}));
 }
 
 // Overlapping probes each take a queued state of their own: none is read
@@ -202,15 +209,8 @@ TEST(SimShellTest, OverlappingProbesReadEachQueuedStateOnce) {
   states.push_back(LidState::open);
   registry.setLidSequence(states);
   SimShell shell(registry.binDirectory());
-  std::vector<std::thread> threads;
-  std::vector<int> openCounts(4, 0);
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&shell, &openCounts, t] {
-      for (int i = 0; i < 5; ++i) openCounts[static_cast<std::size_t>(t)] += lidIsOpen(shell) ? 1 : 0;
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(openCounts[0] + openCounts[1] + openCounts[2] + openCounts[3], 10);
+  const std::vector<int> openCounts = openCountsOfOverlappingProbes(shell);
+  EXPECT_EQ(std::accumulate(openCounts.begin(), openCounts.end(), 0), 10);
   EXPECT_EQ(registry.lidDescription(), "open");
   EXPECT_TRUE(lidIsOpen(shell));
   for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
