@@ -59,13 +59,11 @@ std::string queuedName(std::uint64_t number) {
 
 SimIoRegistry::SimIoRegistry(std::string binDirectory) : binDirectory_(std::move(binDirectory)) {
   const std::filesystem::path bin(binDirectory_);
+  // Drops what an earlier run on this machine queued and no probe took.
   std::error_code error;
-  std::filesystem::create_directory(queueDirectory(), error);
+  std::filesystem::remove_all(queueDirectory(), error);
+  if (!error) std::filesystem::create_directory(queueDirectory(), error);
   if (error) throw std::system_error(error, "cannot make " + queueDirectory().string());
-  // Dumps an earlier run on this machine queued and no probe took.
-  for (const auto& entry : std::filesystem::directory_iterator(queueDirectory())) {
-    std::filesystem::remove(entry.path());
-  }
   setLid(LidState::open);
   const std::filesystem::path tool = bin / kToolName;
   // When another run takes a dump first, the rename fails and the loop goes
@@ -118,15 +116,21 @@ void SimIoRegistry::setLidSequence(const std::vector<LidState>& states) {
   if (states.empty()) throw std::invalid_argument("a lid sequence needs at least one state");
   clearQueue();
   const std::filesystem::path staged = std::filesystem::path(binDirectory_) / kStagedName;
-  for (std::size_t i = 0; i + 1 < states.size(); ++i) {
-    // Written outside the queue first: a probe never takes half a dump.
-    writeFileAtomically(staged, registryDump(states[i]));
-    const std::filesystem::path file = queueDirectory() / queuedName(++dumpsQueued_);
-    std::filesystem::rename(staged, file);
-    queued_.push_back({file, describe(states[i])});
+  try {
+    for (std::size_t i = 0; i + 1 < states.size(); ++i) {
+      // Written outside the queue first: a probe never takes half a dump.
+      writeFileAtomically(staged, registryDump(states[i]));
+      const std::filesystem::path file = queueDirectory() / queuedName(++dumpsQueued_);
+      std::filesystem::rename(staged, file);
+      queued_.push_back({file, describe(states[i])});
+    }
+    // Queued first, so that no probe in between reads the last state early.
+    setStayingDump(registryDump(states.back()), describe(states.back()));
+  } catch (const std::system_error&) {
+    // Never half a sequence: nothing stays queued.
+    clearQueue();
+    throw;
   }
-  // Queued first, so that no probe in between reads the last state early.
-  setStayingDump(registryDump(states.back()), describe(states.back()));
 }
 
 void SimIoRegistry::setRawDump(std::string bytes) {

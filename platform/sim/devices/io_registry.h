@@ -31,7 +31,9 @@ class SimIoRegistry {
   void setLid(LidState state);
   // The next probes read `states` in order, one state each; the last state
   // then stays, as setLid leaves it. Replaces whatever was queued. Throws
-  // std::invalid_argument when `states` is empty.
+  // std::invalid_argument when `states` is empty, std::system_error when a
+  // file cannot be written (nothing is queued then, and the dump that stays
+  // is the earlier one).
   void setLidSequence(const std::vector<LidState>& states);
   void setRawDump(std::string bytes);  // the whole dump, exactly these bytes
   // "open", "closed", "none" or "raw"; while a sequence runs, the states

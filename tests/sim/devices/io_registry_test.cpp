@@ -162,6 +162,16 @@ TEST_F(SimIoRegistryTest, AnEmptySequenceIsRefusedAndChangesNothing) {
   EXPECT_FALSE(lidIsOpen(shell));
 }
 
+// A sequence that cannot be written whole is not started halfway: here its
+// last state, written after the others were queued, cannot be.
+TEST_F(SimIoRegistryTest, ASequenceThatCannotBeWrittenLeavesNothingQueued) {
+  registry.setLid(LidState::closed);
+  std::filesystem::create_directories(folder.path() / "ioreg.dump.new" / "in the way");
+  EXPECT_THROW(registry.setLidSequence({LidState::open, LidState::open}), std::system_error);
+  EXPECT_EQ(registry.lidDescription(), "closed");
+  EXPECT_FALSE(lidIsOpen(shell));
+}
+
 // A machine kept from an earlier run may still hold a queue; the new run's
 // lid starts open all the same.
 TEST_F(SimIoRegistryTest, ANewRegistryOnTheSameFolderStartsWithNothingQueued) {
