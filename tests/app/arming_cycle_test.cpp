@@ -6,6 +6,7 @@
 #include "lid_alarm/view_controller.h"
 #include "tests/helper_client/helper_client_fixture.h"
 #include "tests/lid_alarm/fakes.h"
+#include "tests/support/case_name.h"
 
 namespace brannic::testing {
 namespace {
@@ -16,10 +17,11 @@ constexpr const char* kClosedLid = "    | |   \"AppleClamshellState\" = Yes\n";
 // How the request to the helper comes out.
 enum class Outcome { sent, authorizationError, noAuthorizationData, noHelper };
 
-// The helper client's world with a lid, a sound and a player.
+// The helper client's world with a lid, a sound and a player. Each test
+// scripts the lid probes it expects, one output per probe; a probe more or
+// less than scripted fails the test.
 struct ArmingWorld : HelperClientWorld {
   ArmingWorld() : bundleWithSound(events), players(events) {
-    shell.output = kOpenLid;
     fake.shell = &shell;
     fake.bundle = &bundleWithSound;
     fake.audioPlayers = &players;
@@ -32,7 +34,11 @@ struct ArmingWorld : HelperClientWorld {
 
   // The alarm's player slot outlives the test; its player must not outlive
   // this world's player factory.
-  ~ArmingWorld() { releaseAlarmPlayer(); }
+  ~ArmingWorld() {
+    releaseAlarmPlayer();
+    EXPECT_EQ(shell.unscripted, 0) << "lid probes past the script";
+    EXPECT_EQ(shell.unanswered(), 0u) << "scripted lid probes that never ran";
+  }
 
   void arrange(Outcome outcome) {
     switch (outcome) {
@@ -73,6 +79,7 @@ struct ArmingWorld : HelperClientWorld {
 class ArmingCycleTest : public ::testing::Test, public ArmingWorld {};
 
 TEST_F(ArmingCycleTest, FirstLidCheckComesHalfASecondAfterArming) {
+  shell.answer(kOpenLid, 3);
   delegate->didTapOne();
   EXPECT_EQ(console(), std::vector<std::string>{"SLEEP DISABLED 1"});
   EXPECT_EQ(fake.dynamicLoader.locks, 1);
@@ -88,22 +95,21 @@ TEST_F(ArmingCycleTest, FirstLidCheckComesHalfASecondAfterArming) {
 }
 
 TEST_F(ArmingCycleTest, EveryClosedFiringSoundsTheAlarmAndAnOpenOneDoesNot) {
+  shell.answer(kClosedLid, 6).answer(kOpenLid, 2);
   delegate->didTapOne();
-  shell.output = kClosedLid;
   fake.runLoop.advance(1.5);
   EXPECT_EQ(count("lid is closed"), 3);
   EXPECT_EQ(count("false"), 3);
   EXPECT_EQ(count("Sound was played"), 3);
   EXPECT_EQ(std::count(events.begin(), events.end(), "play player 3"), 1);
 
-  shell.output = kOpenLid;
   fake.runLoop.advance(1.0);
   EXPECT_EQ(count("lid is open"), 2);
   EXPECT_EQ(count("Sound was played"), 3);
 }
 
 TEST_F(ArmingCycleTest, FireTimerChecksOnceAndRegistersNoObserver) {
-  shell.output = kClosedLid;
+  shell.answer(kClosedLid, 2);
   delegate->fireTimer();
   const std::vector<std::string> lines = console();
   ASSERT_GE(lines.size(), 3u);
@@ -115,7 +121,64 @@ TEST_F(ArmingCycleTest, FireTimerChecksOnceAndRegistersNoObserver) {
   EXPECT_EQ(xpc.requests, 0);
 }
 
+// What a run of lid checks prints, from the watch and from fireTimer alike:
+// on a closed lid the second probe's own answer, never the first one's.
+struct LidCheckCase {
+  const char* name;
+  std::vector<const char*> probes;  // each probe's output, in order
+  int checks;
+  std::vector<std::string> lidLines;
+  int alarms;
+};
+
+class LidCheckTest : public ::testing::TestWithParam<LidCheckCase> {};
+
+TEST_P(LidCheckTest, PrintsWhatEachProbeRead) {
+  const LidCheckCase& c = GetParam();
+  const auto lidLines = [](const ArmingWorld& world) {
+    std::vector<std::string> lines;
+    for (const std::string& line : world.console()) {
+      if (line.starts_with("lid is ") || line == "true" || line == "false") lines.push_back(line);
+    }
+    return lines;
+  };
+  for (const bool fromTheWatch : {true, false}) {
+    SCOPED_TRACE(fromTheWatch ? "watch" : "fireTimer");
+    ArmingWorld world;
+    for (const char* output : c.probes) world.shell.answer(output);
+    if (fromTheWatch) {
+      world.delegate->didTapOne();
+      world.fake.runLoop.advance(0.5 * c.checks);
+    } else {
+      for (int i = 0; i < c.checks; ++i) world.delegate->fireTimer();
+    }
+    EXPECT_EQ(lidLines(world), c.lidLines);
+    EXPECT_EQ(world.count("Sound was played"), c.alarms);
+  }
+}
+
+const LidCheckCase kLidCheckCases[] = {
+    {"Open", {kOpenLid}, 1, {"lid is open"}, 0},
+    {"StaysClosed", {kClosedLid, kClosedLid}, 1, {"lid is closed", "false"}, 1},
+    // The alarm starts all the same: the check found the lid closed.
+    {"OpenedBetweenTheProbes", {kClosedLid, kOpenLid}, 1, {"lid is closed", "true"}, 1},
+    // An open lid is probed once; the next check reads the closed lid.
+    {"ClosedAfterAnOpenCheck",
+     {kOpenLid, kClosedLid, kClosedLid},
+     2,
+     {"lid is open", "lid is closed", "false"},
+     1},
+    {"OpenedAndClosedAgain",
+     {kClosedLid, kOpenLid, kClosedLid, kClosedLid},
+     2,
+     {"lid is closed", "true", "lid is closed", "false"},
+     2},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, LidCheckTest, ::testing::ValuesIn(kLidCheckCases), CaseName());
+
 TEST_F(ArmingCycleTest, ScreenObserversAreRegisteredOnceOverManyFiringsAndArmings) {
+  shell.answer(kOpenLid, 8);
   delegate->didTapOne();
   EXPECT_EQ(fake.notificationCenter.observerCount("com.apple.screenIsUnlocked"), 0u);
   fake.runLoop.advance(2.0);
@@ -130,6 +193,7 @@ TEST_F(ArmingCycleTest, ScreenObserversAreRegisteredOnceOverManyFiringsAndArming
 }
 
 TEST_F(ArmingCycleTest, ArmingAgainLeavesOneWatch) {
+  shell.answer(kOpenLid);
   delegate->didTapOne();
   delegate->didTapOne();
   EXPECT_EQ(fake.runLoop.validTimers(), 1u);
@@ -143,6 +207,7 @@ TEST_F(ArmingCycleTest, ArmingAgainLeavesOneWatch) {
 }
 
 TEST_F(ArmingCycleTest, UnlockingTheScreenDisarms) {
+  shell.answer(kOpenLid);
   delegate->didTapOne();
   fake.runLoop.advance(0.5);
   fake.notificationCenter.postNotificationName("com.apple.screenIsUnlocked");
@@ -216,6 +281,7 @@ TEST_F(ArmingCycleTest, OutcomesOfTheHelperRequest) {
     }
     {  // The unlock disarm.
       ArmingWorld world;
+      world.shell.answer(kOpenLid);
       world.delegate->didTapOne();
       world.fake.runLoop.advance(0.5);
       world.arrange(c.outcome);

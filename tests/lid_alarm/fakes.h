@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -143,21 +144,40 @@ class FakeAudioHardware final : public AudioHardware {
   Events& events_;
 };
 
-// A shell that records what it was asked to run and prints a fixed output.
+// A shell that records what it was asked to run and answers each call with
+// the next output of its script, in order. The script is strict: a call past
+// its end is a probe the test did not expect (an extra one, or one after the
+// watch stopped); it is counted in `unscripted` and answers as a shell that
+// could not start.
 class FakeShell final : public Shell {
  public:
-  std::optional<std::string> output = std::string();
+  // Appends `output` to the script, `times` over.
+  FakeShell& answer(std::optional<std::string> output, int times = 1) {
+    for (int i = 0; i < times; ++i) outputs.push_back(output);
+    return *this;
+  }
+  std::size_t unanswered() const { return outputs.size() - answered_; }
+
+  std::vector<std::optional<std::string>> outputs;
   std::string launchPath;
   std::vector<std::string> arguments;
   int launches = 0;
+  int unscripted = 0;
 
   std::optional<std::string> launchAndReadStandardOutput(const std::string& path,
                                                          const std::vector<std::string>& args) override {
     ++launches;
     launchPath = path;
     arguments = args;
-    return output;
+    if (answered_ == outputs.size()) {
+      ++unscripted;
+      return std::nullopt;
+    }
+    return outputs[answered_++];
   }
+
+ private:
+  std::size_t answered_ = 0;
 };
 
 // A bundle that has the alarm sound or not.

@@ -16,6 +16,7 @@ using namespace std::string_literals;
 
 TEST(LidProbeTest, RunsTheFixedPipelineThroughTheShell) {
   testing::FakeShell shell;
+  shell.answer("");
   lidIsOpen(shell);
   EXPECT_EQ(shell.launches, 1);
   EXPECT_EQ(shell.launchPath, "/bin/sh");
@@ -34,7 +35,7 @@ class LidProbeOutputTest : public ::testing::TestWithParam<ProbeCase> {};
 
 TEST_P(LidProbeOutputTest, OpenOnlyForUtf8OutputContainingNo) {
   testing::FakeShell shell;
-  shell.output = GetParam().output;
+  shell.answer(GetParam().output);
   EXPECT_EQ(lidIsOpen(shell), GetParam().open);
 }
 

@@ -6,9 +6,10 @@ namespace brannic::sim {
 
 SimAuthorizationServices::SimAuthorizationServices(SimAuthorizationAuthority& authority) : authority_(authority) {}
 
-void SimAuthorizationServices::setCreateFailure(std::optional<OSStatus> status) {
+void SimAuthorizationServices::setCreateFailure(std::optional<OSStatus> status, std::optional<int> times) {
   std::lock_guard lock(mutex_);
   failures_.create = status;
+  failures_.createsLeft = times;
 }
 
 void SimAuthorizationServices::setExternalFormFailure(std::optional<OSStatus> status) {
@@ -31,6 +32,16 @@ SimAuthorizationServices::Failures SimAuthorizationServices::failures() const {
   return failures_;
 }
 
+std::optional<OSStatus> SimAuthorizationServices::takeCreateFailure() {
+  std::lock_guard lock(mutex_);
+  const std::optional<OSStatus> failure = failures_.create;
+  if (failures_.createsLeft && --*failures_.createsLeft <= 0) {
+    failures_.create.reset();
+    failures_.createsLeft.reset();
+  }
+  return failure;
+}
+
 bool SimAuthorizationServices::holdsRight(AuthorizationRef authorization, const std::string& right) const {
   const auto session = refs_.sessionOf(authorization);
   return session && authority_.sessionHoldsRight(*session, right);
@@ -42,7 +53,7 @@ OSStatus SimAuthorizationServices::authorizationCreate(const AuthorizationItemSe
                                                        AuthorizationRef* outAuthorization) {
   if (!outAuthorization) return errAuthorizationInvalidPointer;
   *outAuthorization = nullptr;
-  if (const auto failure = failures().create) return *failure;
+  if (const auto failure = takeCreateFailure()) return *failure;
   AuthorizationExternalForm session{};
   const auto status = authority_.createSession(rights ? *rights : AuthorizationItemSet{}, flags, &session);
   if (status == errAuthorizationSuccess) *outAuthorization = refs_.refFor(session);

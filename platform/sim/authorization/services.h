@@ -18,8 +18,9 @@ class SimAuthorizationServices final : public AuthorizationServices {
   explicit SimAuthorizationServices(SimAuthorizationAuthority& authority);
 
   // Every AuthorizationCreate answers `status` without starting a session
-  // (noErr then leaves the reference empty); nullopt: calls work.
-  void setCreateFailure(std::optional<OSStatus> status);
+  // (noErr then leaves the reference empty); nullopt: calls work. With
+  // `times`, only the next that many calls fail, and later ones work.
+  void setCreateFailure(std::optional<OSStatus> status, std::optional<int> times = std::nullopt);
   // Every AuthorizationMakeExternalForm answers `status` and leaves the
   // caller's area as it was; nullopt: calls work.
   void setExternalFormFailure(std::optional<OSStatus> status);
@@ -51,11 +52,14 @@ class SimAuthorizationServices final : public AuthorizationServices {
  private:
   struct Failures {
     std::optional<OSStatus> create;
+    std::optional<int> createsLeft;  // how many calls `create` still fails; none: all
     std::optional<OSStatus> externalForm;
     bool rightReads = false;
     bool rightWrites = false;
   };
   Failures failures() const;
+  // The status the next AuthorizationCreate fails with, counting it.
+  std::optional<OSStatus> takeCreateFailure();
 
   SimAuthorizationAuthority& authority_;
   mutable std::mutex mutex_;  // guards failures_

@@ -32,12 +32,16 @@ std::int64_t integer(const CommandArguments& arguments, std::size_t i, std::int6
   return value;
 }
 
+OSStatus status(const CommandArguments& arguments, std::size_t i) {
+  return static_cast<OSStatus>(
+      integer(arguments, i, std::numeric_limits<OSStatus>::min(), std::numeric_limits<OSStatus>::max()));
+}
+
 // `fail <status>` or `ok`, starting at word 1: the status to fail with, or nullopt.
 std::optional<OSStatus> statusFailure(const CommandArguments& arguments) {
   if (arguments.size() == 2 && arguments.keyword(1) == "ok") return std::nullopt;
   if (arguments.size() != 3 || arguments.keyword(1) != "fail") arguments.failUsage();
-  return static_cast<OSStatus>(
-      integer(arguments, 2, std::numeric_limits<OSStatus>::min(), std::numeric_limits<OSStatus>::max()));
+  return status(arguments, 2);
 }
 
 bool failOrOk(const CommandArguments& arguments, std::size_t i) {
@@ -88,6 +92,11 @@ void setAuthorizationCalls(Simulator& simulator, const CommandArguments& argumen
   SimAuthorizationServices& services = simulator.mac().authorization().services();
   const std::string& what = arguments.keyword(0);
   if (what == "create") {
+    if (arguments.size() == 5 && arguments.keyword(1) == "fail" && arguments.keyword(3) == "times") {
+      services.setCreateFailure(status(arguments, 2),
+                                static_cast<int>(integer(arguments, 4, 1, std::numeric_limits<int>::max())));
+      return;
+    }
     services.setCreateFailure(statusFailure(arguments));
   } else if (what == "external-form") {
     services.setExternalFormFailure(statusFailure(arguments));
@@ -114,7 +123,10 @@ void registerAuthCommands(CommandTable& table) {
               "authdb writes fail|ok"},
              any,
              setAuthorizationDatabase});
-  table.add({"auth", {"auth create fail <status>|ok", "auth external-form fail <status>|ok"}, any,
+  table.add({"auth",
+             {"auth create fail <status>|ok", "auth create fail <status> times <n>",
+              "auth external-form fail <status>|ok"},
+             any,
              setAuthorizationCalls});
   table.add({"bless", {"bless fail|fail-with-error|ok"}, any, setBless});
 

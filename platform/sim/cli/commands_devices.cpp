@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <limits>
 #include <system_error>
+#include <vector>
 
 #include "platform/sim/base/file_io.h"
 #include "platform/sim/cli/commands.h"
@@ -24,15 +25,26 @@ constexpr std::string_view kNotAudio = "This file is not an MP3 file.\n";
 // frame to play.
 constexpr std::string_view kCutOffFrame{"\xFF\xF3\x40\xC4\x00\x00\x00\x00\x00\x00\x00\x00", 12};
 
+LidState lidState(const CommandArguments& arguments, std::size_t i) {
+  return arguments.choice<LidState>(
+      i, {{"open", LidState::open}, {"closed", LidState::closed}, {"none", LidState::none}});
+}
+
 void setLid(Simulator& simulator, const CommandArguments& arguments) {
   SimIoRegistry& registry = simulator.mac().registry();
   if (arguments.size() == 2 && arguments.keyword(0) == "raw") {
     registry.setRawDump(arguments.quotedText(1));
     return;
   }
+  if (arguments.size() >= 1 && arguments.keyword(0) == "sequence") {
+    if (arguments.size() == 1) arguments.fail("a sequence needs at least one state: open, closed or none");
+    std::vector<LidState> states;
+    for (std::size_t i = 1; i < arguments.size(); ++i) states.push_back(lidState(arguments, i));
+    registry.setLidSequence(states);
+    return;
+  }
   arguments.expectCount(1);
-  registry.setLid(arguments.choice<LidState>(
-      0, {{"open", LidState::open}, {"closed", LidState::closed}, {"none", LidState::none}}));
+  registry.setLid(lidState(arguments, 0));
 }
 
 PropertyShape propertyShape(const CommandArguments& arguments, std::size_t i) {
@@ -132,7 +144,8 @@ std::string formatVolume(float volume) {
 
 void registerDeviceCommands(CommandTable& table) {
   using enum CommandPhase;
-  table.add({"lid", {"lid open|closed|none", "lid raw \"<text>\""}, any, setLid});
+  table.add({"lid", {"lid open|closed|none", "lid raw \"<text>\"", "lid sequence open|closed|none ..."}, any,
+             setLid});
   table.add({"audio",
              {"audio default present|absent|failing", "audio device <id>|none", "audio volume <v>",
               "audio muted yes|no", "audio volume-property|mute-property present|absent|readonly|failing",

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/sim/cli/command_table.h"
@@ -88,6 +89,28 @@ TEST_F(AuthCommandsTest, FailureCommandsReachTheAppsCallsAndCanBeLifted) {
   EXPECT_EQ(recording.take(), Lines{});
 }
 
+TEST_F(AuthCommandsTest, CreateFailureCanBeLimitedToTheNextCalls) {
+  SimAuthorizationServices& services = mac.authorization().services();
+  const auto create = [&services] {
+    AuthorizationRef ref = nullptr;
+    const OSStatus status = services.authorizationCreate(nullptr, nullptr, 0, &ref);
+    return std::pair(status, ref != nullptr);
+  };
+  using Answer = std::pair<OSStatus, bool>;
+  run("auth create fail -60006 times 2");
+  EXPECT_EQ(create(), Answer(errAuthorizationCanceled, false));
+  EXPECT_EQ(create(), Answer(errAuthorizationCanceled, false));
+  EXPECT_EQ(create(), Answer(errAuthorizationSuccess, true));
+  run("auth create fail 0 times 1");
+  EXPECT_EQ(create(), Answer(errAuthorizationSuccess, false));
+  EXPECT_EQ(create(), Answer(errAuthorizationSuccess, true));
+  // A later line replaces the count: without one, every call fails again.
+  run("auth create fail -60006 times 1");
+  run("auth create fail -60008");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(create(), Answer(errAuthorizationInternal, false));
+  EXPECT_EQ(recording.take(), Lines{});
+}
+
 TEST_F(AuthCommandsTest, AdminAnswerDecidesTheNextPrompt) {
   const AuthorizationItemSet bless{{kSMRightBlessPrivilegedHelper, {}, 0}};
   const AuthorizationFlags flags =
@@ -137,7 +160,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadAuthLine{"StatusOutOfRange", "auth create fail 2147483648",
                     "auth: expected a whole number from -2147483648 to 2147483647, not \"2147483648\""},
         BadAuthLine{"FailWithoutStatus", "auth external-form fail",
-                    "auth: usage: auth create fail <status>|ok or auth external-form fail <status>|ok"},
+                    "auth: usage: auth create fail <status>|ok or auth create fail <status> times <n> or auth "
+                    "external-form fail <status>|ok"},
+        BadAuthLine{"FailNoTimes", "auth create fail -60008 times 0",
+                    "auth: expected a whole number from 1 to 2147483647, not \"0\""},
+        BadAuthLine{"TimesWithoutCount", "auth create fail -60008 times",
+                    "auth: usage: auth create fail <status>|ok or auth create fail <status> times <n> or auth "
+                    "external-form fail <status>|ok"},
         BadAuthLine{"UnknownBlessOutcome", "bless later",
                     "bless: expected one of fail, fail-with-error, ok, not \"later\""}),
     [](const auto& testCase) { return std::string(testCase.param.name); });

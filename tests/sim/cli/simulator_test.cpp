@@ -67,6 +67,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadLineCase{"BadLidState", "lid ajar", "lid: expected one of open, closed, none, not \"ajar\""},
         BadLineCase{"RawLidNeedsQuotes", "lid raw bytes",
                     "lid: expected text in double quotes, not \"bytes\""},
+        BadLineCase{"LidSequenceWithoutStates", "lid sequence",
+                    "lid: a sequence needs at least one state: open, closed or none"},
+        BadLineCase{"BadStateInLidSequence", "lid sequence closed ajar",
+                    "lid: expected one of open, closed, none, not \"ajar\""},
+        BadLineCase{"RawInLidSequence", "lid sequence raw \"x\"",
+                    "lid: expected one of open, closed, none, not \"raw\""},
         BadLineCase{"BadDeviceId", "audio device 0",
                     "audio: expected a device id from 1 to 4294967295 (decimal "
                     "or 0x hex) or none, not \"0\""},
@@ -173,8 +179,16 @@ TEST_F(SimulatorTest, DeviceCommandsChangeTheMachineSilentlyAndStateShowsThem) {
   EXPECT_EQ(simulator.runLine("state", 2, false), Simulator::LineOutcome::ran);
   EXPECT_EQ(simulator.runLine("lid raw \"\\xff\"", 3, false), Simulator::LineOutcome::ran);
   EXPECT_EQ(simulator.runLine("state", 4, false), Simulator::LineOutcome::ran);
+  EXPECT_EQ(simulator.runLine("lid sequence closed none open", 5, false), Simulator::LineOutcome::ran);
+  EXPECT_EQ(simulator.runLine("state", 6, false), Simulator::LineOutcome::ran);
+  // A bad state anywhere in the list leaves the whole sequence as it was.
+  EXPECT_EQ(simulator.runLine("lid sequence open ajar", 7, false), Simulator::LineOutcome::failed);
+  EXPECT_EQ(simulator.runLine("state", 8, false), Simulator::LineOutcome::ran);
   EXPECT_EQ(recording.take(), (Lines{"state: lid=closed volume=0.12 muted=yes sound=idle",
-                                     "state: lid=raw volume=0.12 muted=yes sound=idle"}));
+                                     "state: lid=raw volume=0.12 muted=yes sound=idle",
+                                     "state: lid=closed,none,open volume=0.12 muted=yes sound=idle",
+                                     "sim: error line 7: lid: expected one of open, closed, none, not \"ajar\"",
+                                     "state: lid=closed,none,open volume=0.12 muted=yes sound=idle"}));
 }
 
 TEST_F(SimulatorTest, SoundResourceCommandNeedsATemplateToRestoreFrom) {
