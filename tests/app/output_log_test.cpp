@@ -42,9 +42,23 @@ TEST_F(OutputLogTest, ScrollsToTheEndAfterEveryAppendEvenWithoutStorage) {
   EXPECT_EQ(textViewOutput.messages(), std::vector<std::string>{"abc"});
 }
 
-TEST_F(OutputLogTest, NoTextViewDropsTheMessage) {
-  appendText(fake.runLoop, fake.appKit, nullptr, "nowhere");
-  EXPECT_EQ(fake.runLoop.runUntilIdle(), 1);
+// Text logged before the window's view is connected is lost, not kept for
+// later, and the log works as usual once the view is there.
+TEST_F(OutputLogTest, WithoutATextViewAMessageIsDroppedAndTheNextOneIsLoggedOnceAViewIsConnected) {
+  AppDelegate& app = makeDelegate();
+  app.textViewOutput = nullptr;
+  app.logWithStdOut("from the helper, no window");
+  append("to the view");
+  appendText(fake.runLoop, fake.appKit, nullptr, "to no view");
+  fake.runLoop.runUntilIdle();
+  EXPECT_EQ(textViewOutput.messages(), std::vector<std::string>{"to the view"});
+
+  app.textViewOutput = &textViewOutput;
+  app.logWithStdOut("from the helper, window connected");
+  fake.runLoop.runUntilIdle();
+  EXPECT_EQ(textViewOutput.messages(),
+            (std::vector<std::string>{"to the view", "from the helper, window connected"}));
+  EXPECT_EQ(textViewOutput.scrolls.size(), 2u);
 }
 
 TEST_F(OutputLogTest, HelperTextTakesOneMoreHopAndEmptyTextIsDropped) {

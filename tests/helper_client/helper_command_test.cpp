@@ -17,8 +17,6 @@ class HelperCommand : public HelperClientTest {
   }
 };
 
-TEST(AuthenticationFailedExitCode, Is503340) { EXPECT_EQ(authenticationFailedExitCode(), 503340); }
-
 TEST_F(HelperCommand, CheckBoxesChooseTheRequestAndWhetherItsDataIsCached) {
   struct Case {
     const char* what;
@@ -41,8 +39,19 @@ TEST_F(HelperCommand, CheckBoxesChooseTheRequestAndWhetherItsDataIsCached) {
        false},
       {"authorized, cache box mixed", NSControlStateValueOn, NSControlStateValueMixed, 7,
        "Command exit code: 7", false},
+      // Only the helper's refusal number itself means a refusal: its
+      // neighbours, its negation and a number that matches it in the low 32
+      // bits are exit codes like any other.
       {"authorized and refused", NSControlStateValueOn, NSControlStateValueOn, 503340,
        "Authentication Failed", false},
+      {"authorized, one below the refusal", NSControlStateValueOn, NSControlStateValueOn, 503339,
+       "Command exit code: 503339", true},
+      {"authorized, one above the refusal", NSControlStateValueOn, NSControlStateValueOn, 503341,
+       "Command exit code: 503341", true},
+      {"authorized, the refusal negated", NSControlStateValueOn, NSControlStateValueOn, -503340,
+       "Command exit code: -503340", true},
+      {"authorized, the refusal plus 2^32", NSControlStateValueOn, NSControlStateValueOn,
+       std::int64_t{503340} + (std::int64_t{1} << 32), "Command exit code: 4295470636", true},
   };
   for (const auto& c : cases) {
     HelperClientWorld fresh;
@@ -73,7 +82,7 @@ TEST_F(HelperCommand, CheckBoxesChooseTheRequestAndWhetherItsDataIsCached) {
     EXPECT_EQ(fresh.log(), std::vector<std::string>{c.line}) << c.what;
     EXPECT_EQ(fresh.delegate->currentHelperAuthData().has_value(), c.cached) << c.what;
     if (c.cached) {
-      EXPECT_EQ(*fresh.delegate->currentHelperAuthData(), *data) << c.what;
+      EXPECT_EQ(fresh.delegate->currentHelperAuthData(), data) << c.what;
     }
     EXPECT_EQ(fresh.cachedField.writes,
               c.cached ? std::vector<std::string>{"Yes"} : std::vector<std::string>{})

@@ -17,16 +17,21 @@
 #include "helper_client/helper_protocol.h"
 #include "helper_tool/helper_exit_codes.h"
 #include "helper_tool/helper_tool.h"
-#include "tests/sim/ipc_test_support.h"
-#include "platform/sim/authorization/server.h"
 #include "platform/sim/authorization/authority.h"
 #include "platform/sim/authorization/database.h"
-#include "platform/sim/launchd/launchd.h"
+#include "platform/sim/authorization/server.h"
+#include "platform/sim/base/property_list.h"
+#include "platform/sim/base/transcript.h"
+#include "platform/sim/bundle/info_plist.h"
 #include "platform/sim/devices/power.h"
+#include "platform/sim/launchd/launchd.h"
 #include "platform/sim/xpc/connection.h"
 #include "platform/sim/xpc/connections.h"
 #include "platform/sim/xpc/errors.h"
 #include "platform/sim/xpc/wire.h"
+#include "tests/helper_tool/helper_contract_cases.h"
+#include "tests/sim/ipc_test_support.h"
+#include "tests/support/case_name.h"
 
 namespace brannic::sim {
 namespace {
@@ -106,10 +111,22 @@ class HelperProcessTest : public ::testing::Test {
   Deliveries events;
 };
 
-TEST_F(HelperProcessTest, ReportsItsVersionOrTheOneItWasInstalledWith) {
+// The built helper answers with the short version in the information
+// dictionary it was built with, which is what the application compares with
+// its bundle copy's; a helper installed as another version answers that one.
+TEST_F(HelperProcessTest, ReportsTheVersionItWasBuiltWithOrTheOneItWasInstalledWith) {
+  const auto embedded = readEmbeddedInfoPlist(BRANNIC_TEST_HELPER_EXECUTABLE);
+  ASSERT_TRUE(embedded);
+  const auto dictionary = parseXmlPropertyList(*embedded);
+  ASSERT_TRUE(dictionary && dictionary->get<PropertyDictionary>());
+  const auto found = dictionary->get<PropertyDictionary>()->find("CFBundleShortVersionString");
+  ASSERT_NE(found, dictionary->get<PropertyDictionary>()->end());
+  const std::string* builtVersion = found->second.get<std::string>();
+  ASSERT_NE(builtVersion, nullptr);
+
   auto connection = connect(events);
   proxy(connection, events)->send(selectors::getVersionWithCompletion, {}, events.replyRecorder());
-  EXPECT_EQ(events.texts(1), std::vector<std::string>{"reply \"" + std::string(HelperVersion) + "\""});
+  EXPECT_EQ(events.texts(1), std::vector<std::string>{"reply " + sim::quoted(*builtVersion)});
 
   std::string error;
   ASSERT_TRUE(launchd->install(kLabel, BRANNIC_TEST_HELPER_EXECUTABLE, "0.9", &error)) << error;
@@ -124,20 +141,6 @@ TEST_F(HelperProcessTest, ReportsItsVersionOrTheOneItWasInstalledWith) {
   EXPECT_EQ(events.texts(2)[1], "invalidated");
 }
 
-TEST_F(HelperProcessTest, OneAndZeroRunThePowerToolAndSendItsTextBack) {
-  auto connection = connect(events);
-  auto helper = proxy(connection, events);
-  helper->send(selectors::runCommandLsWithPathCompletion, {std::string("1")}, events.replyRecorder());
-  helper->send(selectors::runCommandLsWithPathCompletion, {std::string("0")}, events.replyRecorder());
-  EXPECT_EQ(events.texts(6),
-            (std::vector<std::string>{"stdout sleep setting 1\n", "stderr note\n", "reply 0",
-                                      "stdout sleep setting 0\n", "stderr note\n", "reply 0"}));
-  EXPECT_EQ(powerToolCalls(), "-a disablesleep 1\n-a disablesleep 0\n");
-  EXPECT_EQ(recording.channel("ipc"),
-            (std::vector<std::string>{"send runCommandLsWithPath:completion: \"1\"",
-                                      "send runCommandLsWithPath:completion: \"0\""}));
-}
-
 TEST_F(HelperProcessTest, TheMachinesOwnPowerToolChangesItsSleepSetting) {
   SimPower power(root, &recording.transcript());
   auto connection = connect(events);
@@ -148,18 +151,98 @@ TEST_F(HelperProcessTest, TheMachinesOwnPowerToolChangesItsSleepSetting) {
   EXPECT_TRUE(power.sleepDisabled());
 }
 
-TEST_F(HelperProcessTest, OtherTextIsRefusedAndNothingRuns) {
-  auto connection = connect(events);
-  proxy(connection, events)
-      ->send(selectors::runCommandLsWithPathCompletion, {std::string("1; reboot")}, events.replyRecorder());
-  const auto texts = events.texts(2);
-  ASSERT_EQ(texts.size(), 2u);
-  EXPECT_EQ(texts[0].rfind("stderr ", 0), 0u);
-  EXPECT_EQ(texts[1], "reply " + std::to_string(kHelperRefusedArgumentExitCode));
-  EXPECT_EQ(powerToolCalls(), "");
+// The same answers from the built helper: the machine's power tool is a
+// script that does what the case says, the right's stored rule asks the
+// owner, whose answer the case gives, and the data is a fresh authorization
+// of the machine or bytes that name none.
+class HelperProcessContract : public HelperProcessTest,
+                              public ::testing::WithParamInterface<testing::HelperContractCase> {
+ protected:
+  testing::HelperAnswer ask(const testing::HelperContractCase& c) {
+    const std::string tool = root + "/usr/bin/pmset";
+    if (c.powerTool) {
+      std::ofstream(tool) << "#!/bin/sh\necho \"$@\" >> " << root << "/pmset.calls\n"
+                          << "printf '%s' " << shellQuoted(c.powerTool->standardOutput) << "\n"
+                          << "printf '%s' " << shellQuoted(c.powerTool->standardError) << " >&2\n"
+                          << (c.powerTool->exitCode > 128
+                                  ? "kill -" + std::to_string(c.powerTool->exitCode - 128) + " $$\n"
+                                  : "exit " + std::to_string(c.powerTool->exitCode) + "\n");
+    } else {
+      std::filesystem::remove(tool);
+    }
+    EXPECT_TRUE(database.store(authorizedRequestRightName(),
+                               PropertyDictionary{{"class", "user"}, {"group", "admin"}}));
+    authority.setAdminAnswer(c.owner == testing::OwnerAnswer::allow  ? AdminAnswer::allow
+                             : c.owner == testing::OwnerAnswer::deny ? AdminAnswer::deny
+                                                                     : AdminAnswer::cancel);
+
+    auto connection = connect(events);
+    auto helper = proxy(connection, events);
+    std::string sent = sim::quoted(c.argument);
+    if (c.data == testing::RequestData::none) {
+      helper->send(selectors::runCommandLsWithPathCompletion, {c.argument}, events.replyRecorder());
+      sent = "send runCommandLsWithPath:completion: " + sent;
+    } else {
+      const XpcData data = c.data == testing::RequestData::authorization
+                               ? externalForm()
+                               : XpcData(testing::requestDataSize(c.data), 7);
+      helper->send(selectors::runCommandLsWithPathAuthDataCompletion, {c.argument, data},
+                   events.replyRecorder());
+      sent = "send runCommandLsWithPath:authData:completion: " + sent + " auth#1";
+    }
+    // Anything the helper sent back after its reply would still come before
+    // the answer to a later request on the same connection: all of it is in
+    // once that answer (the only text reply) is.
+    helper->send(selectors::getVersionWithCompletion, {}, events.replyRecorder());
+    std::vector<std::string> texts;
+    for (std::size_t count = 1; texts.empty() || texts.back().rfind("reply \"", 0) != 0; ++count) {
+      texts = events.texts(count);
+      if (texts.size() < count) {
+        ADD_FAILURE() << "the version request after the case's request was not answered";
+        break;
+      }
+    }
+    if (!texts.empty()) texts.pop_back();
+    EXPECT_EQ(recording.channel("ipc"), (std::vector<std::string>{sent, "send getVersionWithCompletion:"}));
+
+    testing::HelperAnswer answer;
+    for (const auto& text : texts) {
+      if (text.rfind("stdout ", 0) == 0) {
+        answer.sentBack.push_back("out: " + text.substr(7));
+      } else if (text.rfind("stderr ", 0) == 0) {
+        answer.sentBack.push_back("err: " + text.substr(7));
+      } else {
+        answer.sentBack.push_back(text);
+      }
+    }
+    std::istringstream runs(powerToolCalls());
+    for (std::string run; std::getline(runs, run);) answer.powerToolRuns.push_back("/usr/bin/pmset " + run);
+    const std::string prompt = "prompt ";
+    for (const auto& line : recording.channel("auth")) {
+      if (line.rfind(prompt, 0) == 0)
+        answer.rightsAsked.push_back(line.substr(prompt.size(), line.rfind(" -> ") - prompt.size()));
+    }
+    return answer;
+  }
+
+  static std::string shellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+  }
+};
+
+TEST_P(HelperProcessContract, AnswersAsTheApplicationExpects) {
+  testing::expectHelperAnswer(GetParam(), ask(GetParam()));
 }
 
-TEST_F(HelperProcessTest, TheAuthorizedRequestAsksForItsRightByTheStoredRule) {
+INSTANTIATE_TEST_SUITE_P(SpawnedHelper, HelperProcessContract,
+                         ::testing::ValuesIn(testing::helperContractCases()), testing::CaseWhat());
+
+// Once the owner has allowed a request, the helper leaves that grant with the
+// application's authorization: the same data sent again is not asked about
+// again, while a fresh authorization is.
+TEST_F(HelperProcessTest, AnAuthorizationOnceGrantedIsNotAskedAboutAgain) {
   ASSERT_TRUE(database.store(authorizedRequestRightName(),
                              PropertyDictionary{{"class", "user"}, {"group", "admin"}}));
   auto connection = connect(events);
@@ -168,27 +251,21 @@ TEST_F(HelperProcessTest, TheAuthorizedRequestAsksForItsRightByTheStoredRule) {
   helper->send(selectors::runCommandLsWithPathAuthDataCompletion, {std::string("1"), allowed},
                events.replyRecorder());
   EXPECT_EQ(events.texts(3).back(), "reply 0");
-  // The right stays with that authorization: sent again, nobody is asked.
   helper->send(selectors::runCommandLsWithPathAuthDataCompletion, {std::string("0"), allowed},
                events.replyRecorder());
   EXPECT_EQ(events.texts(6).back(), "reply 0");
 
   authority.setAdminAnswer(AdminAnswer::deny);
-  const std::string refused = "reply " + std::to_string(kAuthenticationFailedExitCode);
   helper->send(selectors::runCommandLsWithPathAuthDataCompletion, {std::string("1"), externalForm()},
                events.replyRecorder());
-  helper->send(selectors::runCommandLsWithPathAuthDataCompletion, {std::string("1"), XpcData(32, 7)},
-               events.replyRecorder());
-  helper->send(selectors::runCommandLsWithPathAuthDataCompletion, {std::string("1"), XpcData(31, 7)},
-               events.replyRecorder());
-  const auto texts = events.texts(9);
-  EXPECT_EQ(std::vector<std::string>(texts.begin() + 6, texts.end()), (std::vector<std::string>(3, refused)));
+  EXPECT_EQ(events.texts(7).back(), "reply " + std::to_string(kAuthenticationFailedExitCode));
   EXPECT_EQ(powerToolCalls(), "-a disablesleep 1\n-a disablesleep 0\n");
   const std::string prompt = "prompt " + authorizedRequestRightName() + " -> ";
   EXPECT_EQ(recording.channel("auth"), (std::vector<std::string>{prompt + "allow", prompt + "deny"}));
-  EXPECT_EQ(recording.channel("ipc")[0], "send runCommandLsWithPath:authData:completion: \"1\" auth#1");
-  EXPECT_EQ(recording.channel("ipc")[1], "send runCommandLsWithPath:authData:completion: \"0\" auth#1");
-  EXPECT_EQ(recording.channel("ipc")[2], "send runCommandLsWithPath:authData:completion: \"1\" auth#2");
+  EXPECT_EQ(recording.channel("ipc"),
+            (std::vector<std::string>{"send runCommandLsWithPath:authData:completion: \"1\" auth#1",
+                                      "send runCommandLsWithPath:authData:completion: \"0\" auth#1",
+                                      "send runCommandLsWithPath:authData:completion: \"1\" auth#2"}));
 }
 
 // Reads what the helper says on a raw client socket: the goodbye's reason,
