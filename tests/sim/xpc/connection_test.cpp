@@ -265,11 +265,13 @@ TEST_F(IpcTransport, AMessageTheInterfaceDoesNotAllowDropsTheConnection) {
     auto connection = SimXpcConnection::toService(kService, &lookup, nullptr);
     connection->setRemoteObjectInterface(echoInterface());
     connection->setInvalidationHandler(events.invalidationRecorder());
-    connection->resume();
     // A well-formed request waits on the server when the bad one arrives.
+    // Both are sent before resume, so that they go out together and reach
+    // the server at once, however the threads are scheduled.
     connection->send("wait:reply:", {std::int64_t{100}}, events.replyRecorder(), events.errorRecorder());
     connection->send(c.selector, c.arguments, c.withReply ? events.replyRecorder() : nullptr,
                      events.errorRecorder());
+    connection->resume();
     const std::string error = interrupted(c.reason);
     // The server reads the bad message before the reply to the first one
     // goes out: both requests fail, in the order sent; the handler runs
