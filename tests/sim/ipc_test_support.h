@@ -25,6 +25,7 @@
 #include "platform/platform_error.h"
 #include "platform/xpc.h"
 #include "tests/sim/recording_transcript.h"
+#include "tests/support/event_timeout.h"
 #include "tests/support/temp_dir.h"
 
 namespace brannic::testing {
@@ -44,10 +45,10 @@ class Deliveries {
     }
     changed_.notify_all();
   }
-  // Waits up to 10 s for at least `count` events.
+  // Waits (boundedly) for at least `count` events.
   std::vector<Event> waitFor(std::size_t count) {
     std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, std::chrono::seconds(10), [&] { return events_.size() >= count; });
+    changed_.wait_for(lock, kEventTimeout, [&] { return events_.size() >= count; });
     return events_;
   }
   std::vector<std::string> texts(std::size_t count) {
@@ -157,9 +158,9 @@ class ProcessorShare {
   Clock::time_point start_;
 };
 
-// Polls `condition` for up to 10 s.
+// Polls `condition` until it holds, for a bounded time.
 inline bool eventually(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + kEventTimeout;
   while (std::chrono::steady_clock::now() < deadline) {
     if (condition()) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

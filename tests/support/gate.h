@@ -7,6 +7,8 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "tests/support/event_timeout.h"
+
 namespace brannic::testing {
 
 class Gate {
@@ -23,11 +25,11 @@ class Gate {
     std::lock_guard lock(mutex_);
     open_ = false;
   }
-  // Waits until the gate is open, at most `limit` (so that a test that never
-  // opens it fails instead of hanging). Returns whether it opened.
-  bool pass(std::chrono::seconds limit = std::chrono::seconds(10)) {
+  // Waits until the gate is open, for a bounded time (so that a test that
+  // never opens it fails instead of hanging). Returns whether it opened.
+  bool pass() {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, limit, [this] { return open_; });
+    return changed_.wait_for(lock, kEventTimeout, [this] { return open_; });
   }
 
  private:

@@ -584,7 +584,7 @@ TEST_F(IpcTransport, APeerThatNeverReadsItsRepliesIsDropped) {
   constexpr std::size_t kGiveUpAfter = 64 << 20;
   std::size_t sent = 0;
   bool dropped = false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + testing::kEventTimeout;
   for (std::uint64_t id = 1; !dropped && sent < kGiveUpAfter && std::chrono::steady_clock::now() < deadline;
        ++id) {
     const Bytes frame = wire::encode(wire::Call{id, "echo:reply:", {std::string(16 << 10, 'x')}});
@@ -689,7 +689,7 @@ TEST_F(IpcTransport, TrafficPrintsEveryMessageAndCountsThoseAwaitingAnswers) {
   EXPECT_EQ(traffic.messagesInFlight(), 4u);
   EXPECT_FALSE(traffic.awaitAnswers(std::chrono::milliseconds(20))) << "the service holds the first call";
   heldCalls.open();
-  EXPECT_TRUE(traffic.awaitAnswers(std::chrono::seconds(10)));
+  EXPECT_TRUE(traffic.awaitAnswers(testing::kEventTimeout));
   EXPECT_EQ(client.size(), 4u);  // each answer counted only after its reply block returned
   EXPECT_EQ(incoming.load(), 4);
   EXPECT_EQ(recording.channel("ipc"),
@@ -699,7 +699,7 @@ TEST_F(IpcTransport, TrafficPrintsEveryMessageAndCountsThoseAwaitingAnswers) {
 
   EXPECT_FALSE(traffic.awaitConnectionsClosed(kService, std::chrono::milliseconds(20)));
   connection->invalidate();
-  EXPECT_TRUE(traffic.awaitConnectionsClosed(kService, std::chrono::seconds(10)));
+  EXPECT_TRUE(traffic.awaitConnectionsClosed(kService, testing::kEventTimeout));
 }
 
 TEST_F(IpcTransport, HeldMessagesLeaveOnlyWhenLetGo) {
@@ -732,7 +732,7 @@ TEST_F(IpcTransport, HeldMessagesLeaveOnlyWhenLetGo) {
   }
   // Waiting for answers lets the messages go too.
   send(connection, "echo:reply:", {std::string("awaited")});
-  EXPECT_TRUE(traffic.awaitAnswers(std::chrono::seconds(10)));
+  EXPECT_TRUE(traffic.awaitAnswers(testing::kEventTimeout));
   EXPECT_EQ(client.size(), 5u);
   EXPECT_TRUE(traffic.holdsOutgoing());
   reached.push_back("call echo:reply:");
