@@ -114,6 +114,17 @@ TEST_F(AuthSocketTest, SocketIsPrivateToItsUser) {
   EXPECT_EQ(status.st_mode & 0777, 0600u);
 }
 
+// Waits (at most 5 s) for the server to hang up on `connection`. A stopped
+// and resumed process sees the wait interrupted: it goes on waiting.
+bool hungUpOn(const OwnedFd& connection) {
+  std::uint8_t byte = 0;
+  ssize_t received;
+  do {
+    received = ::recv(connection.get(), &byte, 1, 0);
+  } while (received < 0 && errno == EINTR);
+  return received == 0 || (received < 0 && errno == ECONNRESET);
+}
+
 TEST_F(AuthSocketTest, MalformedFramesDropOnlyTheirConnection) {
   const std::vector<std::vector<std::uint8_t>> garbage{
       {0, 0, 0, 0},                                   // empty frame
@@ -126,9 +137,7 @@ TEST_F(AuthSocketTest, MalformedFramesDropOnlyTheirConnection) {
   for (const auto& bytes : garbage) {
     auto connection = rawConnection();
     ASSERT_EQ(::send(connection.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
-    std::uint8_t answer = 0;
-    const auto received = ::recv(connection.get(), &answer, 1, 0);
-    EXPECT_TRUE(received == 0 || (received < 0 && errno == ECONNRESET)) << "the server hangs up without answering";
+    EXPECT_TRUE(hungUpOn(connection)) << "the server hangs up without answering";
     EXPECT_EQ(helperChecks(helper, form), errAuthorizationSuccess) << "and goes on serving others";
   }
 }
@@ -142,13 +151,6 @@ TEST_F(AuthSocketTest, HalfAFrameThenHangingUpNeverStallsTheServer) {
   auto idle = rawConnection();  // connected, silent, kept open
   SimAuthorizationClient helper(server.socketPath());
   EXPECT_EQ(helperChecks(helper, appExternalForm()), errAuthorizationSuccess);
-}
-
-// Waits (at most 5 s) for the server to hang up on `connection`.
-bool hungUpOn(const OwnedFd& connection) {
-  std::uint8_t byte = 0;
-  const auto received = ::recv(connection.get(), &byte, 1, 0);
-  return received == 0 || (received < 0 && errno == ECONNRESET);
 }
 
 TEST_F(AuthSocketTest, SilentClientsTimeOutAndFreeTheirSlots) {
