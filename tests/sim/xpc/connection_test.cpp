@@ -30,6 +30,7 @@ constexpr const char* kService = "com.test.echo";
 
 // echo: answers its text; wait: answers its number after that many
 // milliseconds; hold: answers its number once the test opens the gate;
+// defer: keeps its reply back for good, without holding up the connection;
 // note: has no reply block; keep: answers its data.
 const XpcInterface& echoInterface() {
   static const XpcInterface interface {
@@ -37,6 +38,7 @@ const XpcInterface& echoInterface() {
       {"echo:reply:", {XpcClass::string}, XpcClass::string, ""},
           {"wait:reply:", {XpcClass::number}, XpcClass::number, ""},
           {"hold:reply:", {XpcClass::number}, XpcClass::number, ""},
+          {"defer:reply:", {XpcClass::number}, XpcClass::number, ""},
           {"note:", {XpcClass::string}, std::nullopt, ""}, {
         "keep:reply:", {XpcClass::data}, XpcClass::data, ""
       }
@@ -53,12 +55,14 @@ class EchoObject final : public XpcExportedObject {
     if (selector == "wait:reply:")
       std::this_thread::sleep_for(std::chrono::milliseconds(std::get<std::int64_t>(arguments[0])));
     if (selector == "hold:reply:") held_.pass();
+    if (selector == "defer:reply:") return deferred_.push_back(std::move(reply));
     if (reply) reply(arguments[0]);
   }
 
  private:
   Deliveries& calls_;
   testing::Gate& held_;
+  std::vector<XpcReply> deferred_;  // the connection's queue only
 };
 
 class FixedLookup final : public SimXpcServiceLookup {
@@ -424,7 +428,7 @@ TEST_F(IpcTransport, InvalidateEndsPendingMessagesThenRunsItsHandlerOnce) {
 TEST_F(IpcTransport, APeerThatGoesAwayEndsPendingMessages) {
   startServer();
   auto connection = connect();
-  send(connection, "wait:reply:", {std::int64_t{200}});
+  send(connection, "defer:reply:", {std::int64_t{200}});
   serverCalls.waitFor(1);
   stopServer();  // the listener invalidates every connection it holds
   const auto texts = client.texts(2);
