@@ -129,7 +129,8 @@ class ProcessorShare {
  private:
   using Clock = std::chrono::steady_clock;
 
-  explicit ProcessorShare(std::optional<pid_t> pid) : pid_(pid), startBusy_(busySeconds()), start_(Clock::now()) {}
+  explicit ProcessorShare(std::optional<pid_t> pid)
+      : pid_(pid), startBusy_(busySeconds()), start_(Clock::now()) {}
 
   // User and system time so far.
   double busySeconds() const {
