@@ -154,8 +154,12 @@ TEST_F(AuthSocketTest, HalfAFrameThenHangingUpNeverStallsTheServer) {
 }
 
 TEST_F(AuthSocketTest, SilentClientsTimeOutAndFreeTheirSlots) {
-  SimAuthServer quick(authority, root / "var" / "run" / "quick.socket", std::chrono::milliseconds(1000));
+  constexpr auto kIdleTimeout = std::chrono::milliseconds(1000);
+  SimAuthServer quick(authority, root / "var" / "run" / "quick.socket", kIdleTimeout);
   const auto form = appExternalForm();
+  // Every slot is taken after this, so none can time out before
+  // kIdleTimeout has passed since.
+  const auto start = std::chrono::steady_clock::now();
   SimAuthorizationClient helper(quick.socketPath());
   ASSERT_EQ(helperChecks(helper, form), errAuthorizationSuccess);
   std::vector<OwnedFd> silent;
@@ -165,9 +169,14 @@ TEST_F(AuthSocketTest, SilentClientsTimeOutAndFreeTheirSlots) {
     const timeval timeout{5, 0};
     ::setsockopt(silent.back().get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
   }
-  // The slots are taken (the helper's kept connection holds one of them).
+  // The slots are taken (the helper's kept connection holds one of them). A
+  // machine slow enough to get here only once the first could time out
+  // leaves the refusal unsure, and it is not checked then.
   SimAuthorizationClient late(quick.socketPath());
-  EXPECT_EQ(helperChecks(late, form), errAuthorizationInternal);
+  const OSStatus lateStatus = helperChecks(late, form);
+  if (std::chrono::steady_clock::now() - start < kIdleTimeout) {
+    EXPECT_EQ(lateStatus, errAuthorizationInternal) << "no slot is free";
+  }
 
   for (const auto& connection : silent) EXPECT_TRUE(hungUpOn(connection)) << "a silent client is dropped";
   EXPECT_EQ(helperChecks(late, form), errAuthorizationSuccess) << "its slot serves others again";
