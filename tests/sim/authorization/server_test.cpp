@@ -114,6 +114,17 @@ TEST_F(AuthSocketTest, SocketIsPrivateToItsUser) {
   EXPECT_EQ(status.st_mode & 0777, 0600u);
 }
 
+// Waits (at most 5 s) for the server to hang up on `connection`. A stopped
+// and resumed process sees the wait interrupted: it goes on waiting.
+bool hungUpOn(const OwnedFd& connection) {
+  std::uint8_t byte = 0;
+  ssize_t received;
+  do {
+    received = ::recv(connection.get(), &byte, 1, 0);
+  } while (received < 0 && errno == EINTR);
+  return received == 0 || (received < 0 && errno == ECONNRESET);
+}
+
 TEST_F(AuthSocketTest, MalformedFramesDropOnlyTheirConnection) {
   const std::vector<std::vector<std::uint8_t>> garbage{
       {0, 0, 0, 0},                                   // empty frame
@@ -126,9 +137,7 @@ TEST_F(AuthSocketTest, MalformedFramesDropOnlyTheirConnection) {
   for (const auto& bytes : garbage) {
     auto connection = rawConnection();
     ASSERT_EQ(::send(connection.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
-    std::uint8_t answer = 0;
-    const auto received = ::recv(connection.get(), &answer, 1, 0);
-    EXPECT_TRUE(received == 0 || (received < 0 && errno == ECONNRESET)) << "the server hangs up without answering";
+    EXPECT_TRUE(hungUpOn(connection)) << "the server hangs up without answering";
     EXPECT_EQ(helperChecks(helper, form), errAuthorizationSuccess) << "and goes on serving others";
   }
 }
@@ -144,16 +153,13 @@ TEST_F(AuthSocketTest, HalfAFrameThenHangingUpNeverStallsTheServer) {
   EXPECT_EQ(helperChecks(helper, appExternalForm()), errAuthorizationSuccess);
 }
 
-// Waits (at most 5 s) for the server to hang up on `connection`.
-bool hungUpOn(const OwnedFd& connection) {
-  std::uint8_t byte = 0;
-  const auto received = ::recv(connection.get(), &byte, 1, 0);
-  return received == 0 || (received < 0 && errno == ECONNRESET);
-}
-
 TEST_F(AuthSocketTest, SilentClientsTimeOutAndFreeTheirSlots) {
-  SimAuthServer quick(authority, root / "var" / "run" / "quick.socket", std::chrono::milliseconds(1000));
+  constexpr auto kIdleTimeout = std::chrono::milliseconds(1000);
+  SimAuthServer quick(authority, root / "var" / "run" / "quick.socket", kIdleTimeout);
   const auto form = appExternalForm();
+  // Every slot is taken after this, so none can time out before
+  // kIdleTimeout has passed since.
+  const auto start = std::chrono::steady_clock::now();
   SimAuthorizationClient helper(quick.socketPath());
   ASSERT_EQ(helperChecks(helper, form), errAuthorizationSuccess);
   std::vector<OwnedFd> silent;
@@ -163,22 +169,19 @@ TEST_F(AuthSocketTest, SilentClientsTimeOutAndFreeTheirSlots) {
     const timeval timeout{5, 0};
     ::setsockopt(silent.back().get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
   }
-  // The slots are taken (the helper's kept connection holds one of them).
+  // The slots are taken (the helper's kept connection holds one of them). A
+  // machine slow enough to get here only once the first could time out
+  // leaves the refusal unsure, and it is not checked then.
   SimAuthorizationClient late(quick.socketPath());
-  EXPECT_EQ(helperChecks(late, form), errAuthorizationInternal);
+  const OSStatus lateStatus = helperChecks(late, form);
+  if (std::chrono::steady_clock::now() - start < kIdleTimeout) {
+    EXPECT_EQ(lateStatus, errAuthorizationInternal) << "no slot is free";
+  }
 
   for (const auto& connection : silent) EXPECT_TRUE(hungUpOn(connection)) << "a silent client is dropped";
   EXPECT_EQ(helperChecks(late, form), errAuthorizationSuccess) << "its slot serves others again";
   EXPECT_EQ(helperChecks(helper, form), errAuthorizationSuccess)
       << "a helper whose kept connection timed out connects again";
-}
-
-// CPU time this process has used so far.
-std::chrono::microseconds processCpuTime() {
-  rusage usage{};
-  ::getrusage(RUSAGE_SELF, &usage);
-  const auto micros = [](const timeval& t) { return t.tv_sec * 1'000'000LL + t.tv_usec; };
-  return std::chrono::microseconds(micros(usage.ru_utime) + micros(usage.ru_stime));
 }
 
 TEST_F(AuthSocketTest, AServerOutOfDescriptorsWaitsInsteadOfSpinningAndServesAgain) {
@@ -201,9 +204,9 @@ TEST_F(AuthSocketTest, AServerOutOfDescriptorsWaitsInsteadOfSpinningAndServesAga
     const OwnedFd waiting = connectToPath(server.socketPath().string(), nullptr);
     ASSERT_TRUE(waiting.valid());
 
-    const auto before = processCpuTime();
+    const testing::ProcessorShare share;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    EXPECT_LT(processCpuTime() - before, std::chrono::milliseconds(125))
+    EXPECT_LT(share.sinceStart(), testing::ProcessorShare::kIdle)
         << "the server spins on a listening socket it cannot accept from";
   }
   EXPECT_EQ(testing::callWithin(std::chrono::seconds(10), "a check after descriptors were freed",

@@ -461,21 +461,6 @@ TEST(HelperProcessChain, APowerToolStillRunningDiesWithAKilledSimulator) {
   ::kill(readPid(root + "/sleep.pid"), SIGKILL);
 }
 
-// The processor time process `pid` has used, in clock ticks.
-long processorTicks(int pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  std::getline(stat, line);
-  std::istringstream fields(line.substr(line.rfind(')') + 2));
-  std::string field;
-  long user = 0, system = 0;
-  for (int index = 3; fields >> field; ++index) {  // field 3 is the state
-    if (index == 14) user = std::stol(field);
-    if (index == 15) system = std::stol(field);
-  }
-  return user + system;
-}
-
 TEST_F(HelperProcessTest, AHelperOutOfDescriptorsTurnsClientsAwayWithoutSpinningAndRecovers) {
 #ifdef BRANNIC_TEST_UNDER_UBSAN
   GTEST_SKIP() << "UBSan reports wrong types in a helper out of descriptors (its probe needs a pipe)";
@@ -513,9 +498,9 @@ TEST_F(HelperProcessTest, AHelperOutOfDescriptorsTurnsClientsAwayWithoutSpinning
   EXPECT_LT(turnedAway, clients.size());
 
   // Nothing to do while the clients stay: the helper must not busy-wait.
-  const long before = processorTicks(pid);
+  const testing::ProcessorShare helperShare(pid);
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  EXPECT_LT(processorTicks(pid) - before, ::sysconf(_SC_CLK_TCK) / 4);
+  EXPECT_LT(helperShare.sinceStart(), testing::ProcessorShare::kIdle) << "the helper spins";
 
   clients.clear();
   auto connection = connect(events);

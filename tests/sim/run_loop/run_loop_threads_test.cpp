@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/sim/run_loop/run_loop.h"
+#include "tests/support/gate.h"
 
 namespace brannic::sim {
 namespace {
@@ -65,18 +66,25 @@ TEST(RunLoopThreadsTest, PostsFromOtherThreadsJoinTheQueueBeforeTheMainThreadPos
 }
 
 // On the virtual clock a reply takes no time: a post the main thread makes
-// after sending a request comes after what the reply posts.
+// after sending a request comes after what the reply posts, even when the
+// reply is made only once that post has begun to wait for it.
 TEST(RunLoopThreadsTest, MainThreadPostsWaitForWorkInFlight) {
   SimRunLoop loop(ClockKind::virtualClock);
   std::vector<std::string> events;
   std::thread replier;
+  testing::Gate replyMayGo;
+  bool sent = false;  // main thread only
+  loop.setExternalWorkWaitHook([&](bool waiting) {
+    if (waiting && sent) replyMayGo.open();
+  });
   loop.addOperationToMainQueue([&] {
     ExternalWork request = loop.beginExternalWork("com.brannic.helper");
-    replier = std::thread([&loop, &events, request = std::move(request)]() mutable {
-      std::this_thread::sleep_for(20ms);
+    replier = std::thread([&loop, &events, &replyMayGo, request = std::move(request)]() mutable {
+      EXPECT_TRUE(replyMayGo.pass()) << "the post did not wait";
       loop.dispatchAsyncMain([&events] { events.push_back("reply logged"); });
       request.end();
     });
+    sent = true;
     loop.addOperationToMainQueue([&events] { events.push_back("posted after sending"); });
   });
   EXPECT_TRUE(loop.settle(5000ms).empty());
@@ -172,34 +180,82 @@ TEST(RunLoopThreadsTest, RealClockServedWithSettlingHandlesRepliesBeforeTheNextF
   EXPECT_EQ(events, (std::vector<std::string>{"reply handled", "tick"}));
 }
 
-TEST(RunLoopThreadsTest, RealClockFiresTimersAndWakesForPostedWorkWithoutSpinning) {
+// The real clock never spins: the loop checks its condition again only after
+// a piece of work, a timer's firing, a wake() or its deadline. A loop that
+// spins turns thousands of times while it waits; counting the turns holds
+// however fast or loaded the machine is, where timing them would not.
+constexpr int kFewTurns = 20;
+
+TEST(RunLoopThreadsTest, RealClockFiresTimersAtTheirTimeWithoutSpinning) {
   SimRunLoop loop(ClockKind::realClock);
   int firings = 0;
   auto timer = loop.scheduleRepeatingTimer(0.02, [&firings](Timer& self) {
     if (++firings == 3) self.invalidate();
   });
-  const auto startCpu = std::clock();
-  loop.advance(0.2);
-  const double cpuSeconds = static_cast<double>(std::clock() - startCpu) / CLOCKS_PER_SEC;
-  EXPECT_EQ(firings, 3);
-  EXPECT_GE(loop.now(), 0.2);
-  EXPECT_LT(cpuSeconds, 0.1) << "waiting must sleep, not spin";
+  int turns = 0;
+  loop.runUntil([&] {
+    ++turns;
+    return firings == 3;
+  });
+  EXPECT_GE(loop.now(), 0.06) << "the third firing is due 60 ms after the timer was scheduled";
+  EXPECT_LE(turns, kFewTurns) << "waiting for a timer must sleep, not spin";
 
   bool ended = false;
   const double scheduled = loop.now();
   loop.scheduleOnce(0.02, [&ended] { ended = true; });
   loop.runUntil([&ended] { return ended; });
   EXPECT_GE(loop.now() - scheduled, 0.02) << "a one-shot fires at the real time";
+}
 
-  std::atomic<bool> ready = false;
-  std::thread poster([&] {
-    std::this_thread::sleep_for(20ms);
-    ready = true;
-    loop.wake();
-  });
-  loop.runUntil([&ready] { return ready.load(); });
-  poster.join();
-  EXPECT_TRUE(ready);
+TEST(RunLoopThreadsTest, RealClockWaitsOutADeadlineWithoutSpinning) {
+  SimRunLoop loop(ClockKind::realClock);
+  int turns = 0;
+  auto began = std::chrono::steady_clock::now();
+  loop.runUntil(
+      [&turns] {
+        ++turns;
+        return false;
+      },
+      loop.now() + 0.05);
+  EXPECT_GE(std::chrono::steady_clock::now() - began, 50ms);
+  EXPECT_LE(turns, kFewTurns) << "waiting for a deadline must sleep, not spin";
+
+  int firings = 0;
+  auto timer = loop.scheduleRepeatingTimer(0.02, [&firings](Timer&) { ++firings; });
+  began = std::chrono::steady_clock::now();
+  loop.advance(0.1);
+  EXPECT_GE(std::chrono::steady_clock::now() - began, 100ms) << "advance lets the whole time pass";
+  EXPECT_GE(firings, 1) << "and fires the timers due meanwhile (a late loop skips the firings it missed)";
+}
+
+// Another thread wakes the waiting loop by posting work or calling wake().
+TEST(RunLoopThreadsTest, RealClockSleepsUntilAnotherThreadPostsOrWakesIt) {
+  for (const bool posts : {true, false}) {
+    SCOPED_TRACE(posts ? "posting" : "waking");
+    SimRunLoop loop(ClockKind::realClock);
+    std::atomic<bool> done = false;
+    testing::Gate looping;
+    int turns = 0;
+    std::thread other([&] {
+      looping.pass();
+      if (posts) {
+        loop.dispatchAsyncMain([&done] { done = true; });
+      } else {
+        done = true;
+        loop.wake();
+      }
+    });
+    // Bounded, so that a lost wake fails the test instead of hanging it.
+    loop.runUntil(
+        [&] {
+          if (++turns == 1) looping.open();
+          return done.load();
+        },
+        loop.now() + 60);
+    other.join();
+    EXPECT_TRUE(done);
+    EXPECT_LE(turns, kFewTurns) << "waiting for another thread must sleep, not spin";
+  }
 }
 
 }  // namespace

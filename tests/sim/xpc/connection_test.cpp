@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "tests/sim/ipc_test_support.h"
+#include "tests/support/gate.h"
 #include "platform/sim/xpc/connection.h"
 #include "platform/sim/xpc/connections.h"
 #include "platform/sim/xpc/errors.h"
@@ -28,12 +29,16 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr const char* kService = "com.test.echo";
 
 // echo: answers its text; wait: answers its number after that many
-// milliseconds; note: has no reply block; keep: answers its data.
+// milliseconds; hold: answers its number once the test opens the gate;
+// defer: keeps its reply back for good, without holding up the connection;
+// note: has no reply block; keep: answers its data.
 const XpcInterface& echoInterface() {
   static const XpcInterface interface {
     "EchoProtocol", {
       {"echo:reply:", {XpcClass::string}, XpcClass::string, ""},
           {"wait:reply:", {XpcClass::number}, XpcClass::number, ""},
+          {"hold:reply:", {XpcClass::number}, XpcClass::number, ""},
+          {"defer:reply:", {XpcClass::number}, XpcClass::number, ""},
           {"note:", {XpcClass::string}, std::nullopt, ""}, {
         "keep:reply:", {XpcClass::data}, XpcClass::data, ""
       }
@@ -44,25 +49,31 @@ const XpcInterface& echoInterface() {
 
 class EchoObject final : public XpcExportedObject {
  public:
-  explicit EchoObject(Deliveries& calls) : calls_(calls) {}
+  EchoObject(Deliveries& calls, testing::Gate& held) : calls_(calls), held_(held) {}
   void invoke(const std::string& selector, std::vector<XpcValue> arguments, XpcReply reply) override {
     calls_.add("call " + selector);
     if (selector == "wait:reply:")
       std::this_thread::sleep_for(std::chrono::milliseconds(std::get<std::int64_t>(arguments[0])));
+    if (selector == "hold:reply:") held_.pass();
+    if (selector == "defer:reply:") return deferred_.push_back(std::move(reply));
     if (reply) reply(arguments[0]);
   }
 
  private:
   Deliveries& calls_;
+  testing::Gate& held_;
+  std::vector<XpcReply> deferred_;  // the connection's queue only
 };
 
 class FixedLookup final : public SimXpcServiceLookup {
  public:
   explicit FixedLookup(std::string path) : path_(std::move(path)) {}
   std::optional<std::string> lookUpService(const std::string& name) override {
+    ++lookups;
     if (name != kService) return std::nullopt;
     return path_;
   }
+  std::atomic<int> lookups{0};
 
  private:
   std::string path_;
@@ -103,7 +114,10 @@ Bytes header(std::uint32_t length) {
 class IpcTransport : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_FALSE(folder.path().string().empty()); }
-  void TearDown() override { stopServer(); }
+  void TearDown() override {
+    heldCalls.open();  // a call still held would keep the server from stopping
+    stopServer();
+  }
 
   // A listener that accepts every client and exports EchoProtocol.
   void startServer(std::function<bool(std::shared_ptr<XpcConnection>)> decide = nullptr) {
@@ -114,7 +128,7 @@ class IpcTransport : public ::testing::Test {
     if (!decide) {
       decide = [this](std::shared_ptr<XpcConnection> connection) {
         connection->setExportedInterface(echoInterface());
-        connection->setExportedObject(std::make_shared<EchoObject>(serverCalls));
+        connection->setExportedObject(std::make_shared<EchoObject>(serverCalls, heldCalls));
         connection->resume();
         return true;
       };
@@ -150,8 +164,24 @@ class IpcTransport : public ::testing::Test {
   std::unique_ptr<SimXpcListener> listener;
   std::thread serving;
   Deliveries serverCalls;
+  testing::Gate heldCalls;  // lets hold:reply: calls answer
   Deliveries client;
 };
+
+// The service's connections record their end (after a pause, so that a
+// caller that does not wait for it would miss it).
+std::function<bool(std::shared_ptr<XpcConnection>)> recordingEnds(Deliveries& calls, testing::Gate& held) {
+  return [&calls, &held](std::shared_ptr<XpcConnection> connection) {
+    connection->setExportedInterface(echoInterface());
+    connection->setExportedObject(std::make_shared<EchoObject>(calls, held));
+    connection->setInvalidationHandler([&calls] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      calls.add("ended");
+    });
+    connection->resume();
+    return true;
+  };
+}
 
 std::string interrupted(const std::string& reason) {
   return "error 4097 " +
@@ -190,9 +220,11 @@ TEST_F(IpcTransport, MessagesSentBeforeResumeGoOutOnResume) {
   auto connection = SimXpcConnection::toService(kService, &lookup, nullptr);
   connection->setRemoteObjectInterface(echoInterface());
   send(connection, "echo:reply:", {std::string("early")});
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(client.size(), 0u);
+  // Nothing goes out without the service's address, which is looked up on
+  // the sending thread: no lookup yet, no message could have left.
+  EXPECT_EQ(lookup.lookups.load(), 0);
   connection->resume();
+  EXPECT_EQ(lookup.lookups.load(), 1);
   EXPECT_EQ(client.texts(1), std::vector<std::string>{"reply \"early\""});
 }
 
@@ -237,11 +269,13 @@ TEST_F(IpcTransport, AMessageTheInterfaceDoesNotAllowDropsTheConnection) {
     auto connection = SimXpcConnection::toService(kService, &lookup, nullptr);
     connection->setRemoteObjectInterface(echoInterface());
     connection->setInvalidationHandler(events.invalidationRecorder());
-    connection->resume();
     // A well-formed request waits on the server when the bad one arrives.
+    // Both are sent before resume, so that they go out together and reach
+    // the server at once, however the threads are scheduled.
     connection->send("wait:reply:", {std::int64_t{100}}, events.replyRecorder(), events.errorRecorder());
     connection->send(c.selector, c.arguments, c.withReply ? events.replyRecorder() : nullptr,
                      events.errorRecorder());
+    connection->resume();
     const std::string error = interrupted(c.reason);
     // The server reads the bad message before the reply to the first one
     // goes out: both requests fail, in the order sent; the handler runs
@@ -371,9 +405,9 @@ TEST_F(IpcTransport, AFrameThatStopsArrivingCountsAsTruncated) {
 }
 
 TEST_F(IpcTransport, InvalidateEndsPendingMessagesThenRunsItsHandlerOnce) {
-  startServer();
+  startServer(recordingEnds(serverCalls, heldCalls));
   auto connection = connect();
-  send(connection, "wait:reply:", {std::int64_t{300}});
+  send(connection, "hold:reply:", {std::int64_t{300}});
   serverCalls.waitFor(1);
   connection->invalidate();
   connection->invalidate();
@@ -383,7 +417,10 @@ TEST_F(IpcTransport, InvalidateEndsPendingMessagesThenRunsItsHandlerOnce) {
 
   send(connection, "echo:reply:", {std::string("after")});
   EXPECT_EQ(client.texts(3).back(), invalidated);
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  // The server answers only now, then sees the connection end: whatever
+  // its answer could have caused on this side has happened by then.
+  heldCalls.open();
+  EXPECT_EQ(serverCalls.texts(2), (std::vector<std::string>{"call hold:reply:", "ended"}));
   EXPECT_EQ(client.size(), 3u) << "the reply to the invalidated request must not arrive";
   EXPECT_NE(invalidated.find("was invalidated from this process."), std::string::npos);
 }
@@ -391,7 +428,7 @@ TEST_F(IpcTransport, InvalidateEndsPendingMessagesThenRunsItsHandlerOnce) {
 TEST_F(IpcTransport, APeerThatGoesAwayEndsPendingMessages) {
   startServer();
   auto connection = connect();
-  send(connection, "wait:reply:", {std::int64_t{200}});
+  send(connection, "defer:reply:", {std::int64_t{200}});
   serverCalls.waitFor(1);
   stopServer();  // the listener invalidates every connection it holds
   const auto texts = client.texts(2);
@@ -472,14 +509,23 @@ TEST_F(IpcTransport, AServiceThatTakesNoConnectionsFailsTheMessageInTimeAndTheNe
 TEST_F(IpcTransport, ReleasingTheLastReferenceInvalidatesTheConnection) {
   startServer();
   auto connection = connect();
+  const std::string invalidated = "error 4099 " + invalidatedError(connection->description(), "").description;
   auto proxy = connection->remoteObjectProxyWithErrorHandler(client.errorRecorder());
-  proxy->send("wait:reply:", {std::int64_t{300}}, client.replyRecorder());
+  proxy->send("hold:reply:", {std::int64_t{1}}, client.replyRecorder());
   serverCalls.waitFor(1);
   connection.reset();  // the proxy still holds it
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(client.size(), 0u);
+  proxy->send("echo:reply:", {std::string("still open")}, client.replyRecorder());
+  heldCalls.open();
+  EXPECT_EQ(client.texts(2), (std::vector<std::string>{"reply 1", "reply \"still open\""}));
+
+  heldCalls.close();
+  proxy->send("hold:reply:", {std::int64_t{2}}, client.replyRecorder());
+  serverCalls.waitFor(3);
   proxy.reset();
-  EXPECT_EQ(client.texts(2).back(), "invalidated");
+  const auto texts = client.texts(4);
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_EQ(texts[2], invalidated) << "the message awaiting its reply ends first";
+  EXPECT_EQ(texts[3], "invalidated");
 }
 
 TEST_F(IpcTransport, AMessageTooLargeToSendDropsTheConnection) {
@@ -504,23 +550,8 @@ TEST_F(IpcTransport, ABurstOfCallsFromAPeerThatReadsIsAnsweredInFull) {
   EXPECT_EQ(texts.back(), "reply \"burst\"");
 }
 
-// The service's connections record their end (after a pause, so that a
-// caller that does not wait for it would miss it).
-std::function<bool(std::shared_ptr<XpcConnection>)> recordingEnds(Deliveries& calls) {
-  return [&calls](std::shared_ptr<XpcConnection> connection) {
-    connection->setExportedInterface(echoInterface());
-    connection->setExportedObject(std::make_shared<EchoObject>(calls));
-    connection->setInvalidationHandler([&calls] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      calls.add("ended");
-    });
-    connection->resume();
-    return true;
-  };
-}
-
 TEST_F(IpcTransport, AnAbandonedConnectionReturnsOnceTheServiceHasHandledItsEnd) {
-  startServer(recordingEnds(serverCalls));
+  startServer(recordingEnds(serverCalls, heldCalls));
   SimXpcConnections connections(lookup, nullptr);
   auto connection = connections.connectionWithMachServiceName(kService, NSXPCConnectionPrivileged);
   connection->setRemoteObjectInterface(echoInterface());
@@ -529,19 +560,27 @@ TEST_F(IpcTransport, AnAbandonedConnectionReturnsOnceTheServiceHasHandledItsEnd)
   auto proxy = connection->remoteObjectProxyWithErrorHandler(client.errorRecorder());
   proxy->send("echo:reply:", {std::string("hello")}, client.replyRecorder());
   ASSERT_EQ(client.texts(1), std::vector<std::string>{"reply \"hello\""});
-  proxy->send("wait:reply:", {std::int64_t{100}}, client.replyRecorder());
+  proxy->send("hold:reply:", {std::int64_t{2}}, client.replyRecorder());
   serverCalls.waitFor(2);
 
-  connections.abandonAll(std::chrono::seconds(5));
+  // The service answers once this side has begun to abandon the connection.
+  const auto* abandoned = std::static_pointer_cast<SimXpcConnection>(connection).get();
+  std::thread answerer([&] {
+    if (testing::eventually([&] { return abandoned->isInvalidated(); })) heldCalls.open();
+  });
+  connections.abandonAll(testing::kEventTimeout);
+  answerer.join();
   EXPECT_EQ(serverCalls.size(), 3u);
   EXPECT_EQ(serverCalls.texts(3).back(), "ended");
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_TRUE(abandoned->hasEnded());
+  // Letting go of the connection waits for its queue: nothing can run later.
+  proxy.reset();
+  connection.reset();
   EXPECT_EQ(client.size(), 1u) << "no reply, error or invalidation handler runs on an abandoned end";
-  EXPECT_TRUE(std::static_pointer_cast<SimXpcConnection>(connection)->hasEnded());
 }
 
 TEST_F(IpcTransport, APeerThatNeverReadsItsRepliesIsDropped) {
-  startServer(recordingEnds(serverCalls));
+  startServer(recordingEnds(serverCalls, heldCalls));
   std::string error;
   OwnedFd peer = connectToPath(socketPath, &error);
   ASSERT_TRUE(peer.valid()) << error;
@@ -549,7 +588,7 @@ TEST_F(IpcTransport, APeerThatNeverReadsItsRepliesIsDropped) {
   constexpr std::size_t kGiveUpAfter = 64 << 20;
   std::size_t sent = 0;
   bool dropped = false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + testing::kEventTimeout;
   for (std::uint64_t id = 1; !dropped && sent < kGiveUpAfter && std::chrono::steady_clock::now() < deadline;
        ++id) {
     const Bytes frame = wire::encode(wire::Call{id, "echo:reply:", {std::string(16 << 10, 'x')}});
@@ -576,7 +615,7 @@ TEST_F(IpcTransport, APeerThatNeverReadsItsRepliesIsDropped) {
 }
 
 TEST_F(IpcTransport, AStoppingListenerRunsNoInvalidationHandler) {
-  startServer(recordingEnds(serverCalls));
+  startServer(recordingEnds(serverCalls, heldCalls));
   auto connection = connect();
   send(connection, "echo:reply:", {std::string("hello")});
   ASSERT_EQ(client.texts(1), std::vector<std::string>{"reply \"hello\""});
@@ -646,47 +685,66 @@ TEST_F(IpcTransport, TrafficPrintsEveryMessageAndCountsThoseAwaitingAnswers) {
   traffic.setIncomingHook([&] { ++incoming; });
   auto connection = connect(&traffic);
   const XpcData first(32, 1), second(32, 2);
-  send(connection, "wait:reply:", {std::int64_t{200}});
+  send(connection, "hold:reply:", {std::int64_t{200}});
   send(connection, "note:", {std::string("say \"hi\"\n")}, false);
   connection->send("keep:reply:", {first}, client.replyRecorder(), client.errorRecorder());
   connection->send("keep:reply:", {second}, client.replyRecorder(), client.errorRecorder());
   connection->send("keep:reply:", {first}, client.replyRecorder(), client.errorRecorder());
   EXPECT_EQ(traffic.messagesInFlight(), 4u);
-  EXPECT_FALSE(traffic.awaitAnswers(std::chrono::milliseconds(20)));
-  EXPECT_TRUE(traffic.awaitAnswers(std::chrono::seconds(10)));
+  EXPECT_FALSE(traffic.awaitAnswers(std::chrono::milliseconds(20))) << "the service holds the first call";
+  heldCalls.open();
+  EXPECT_TRUE(traffic.awaitAnswers(testing::kEventTimeout));
   EXPECT_EQ(client.size(), 4u);  // each answer counted only after its reply block returned
   EXPECT_EQ(incoming.load(), 4);
   EXPECT_EQ(recording.channel("ipc"),
-            (std::vector<std::string>{"send wait:reply: 200", "send note: \"say \\\"hi\\\"\\n\"",
+            (std::vector<std::string>{"send hold:reply: 200", "send note: \"say \\\"hi\\\"\\n\"",
                                       "send keep:reply: auth#1", "send keep:reply: auth#2",
                                       "send keep:reply: auth#1"}));
 
   EXPECT_FALSE(traffic.awaitConnectionsClosed(kService, std::chrono::milliseconds(20)));
   connection->invalidate();
-  EXPECT_TRUE(traffic.awaitConnectionsClosed(kService, std::chrono::seconds(10)));
+  EXPECT_TRUE(traffic.awaitConnectionsClosed(kService, testing::kEventTimeout));
 }
 
 TEST_F(IpcTransport, HeldMessagesLeaveOnlyWhenLetGo) {
-  startServer();
+  startServer(recordingEnds(serverCalls, heldCalls));
   SimXpcTraffic traffic(nullptr, nullptr);
   traffic.setHoldOutgoing(true);
+  // Sends a message while messages are held, then ends the connection. The
+  // service handles the end only after every message that reached it, so
+  // its record shows whether the held one left.
+  const auto sendHeldThenEnd = [&](const std::shared_ptr<SimXpcConnection>& connection) {
+    send(connection, "echo:reply:", {std::string("never let go")});
+    connection->invalidate();
+  };
+  std::vector<std::string> reached;
+
+  sendHeldThenEnd(connect(&traffic));
+  reached.push_back("ended");
+  EXPECT_EQ(serverCalls.texts(reached.size()), reached) << "held from the start";
+
   auto connection = connect(&traffic);
   for (int round = 1; round <= 2; ++round) {
     SCOPED_TRACE(round);
     send(connection, "echo:reply:", {std::string("held")});
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(serverCalls.size(), static_cast<std::size_t>(round - 1));
     {
       const SimXpcTraffic::OutgoingWindow window(traffic);
-      EXPECT_EQ(client.texts(static_cast<std::size_t>(round)).size(), static_cast<std::size_t>(round));
+      const auto answered = static_cast<std::size_t>(round) + 2;  // after the first connection's two
+      EXPECT_EQ(client.texts(answered).size(), answered);
     }
     EXPECT_TRUE(traffic.holdsOutgoing());
+    reached.push_back("call echo:reply:");
   }
   // Waiting for answers lets the messages go too.
   send(connection, "echo:reply:", {std::string("awaited")});
-  EXPECT_TRUE(traffic.awaitAnswers(std::chrono::seconds(10)));
-  EXPECT_EQ(client.size(), 3u);
+  EXPECT_TRUE(traffic.awaitAnswers(testing::kEventTimeout));
+  EXPECT_EQ(client.size(), 5u);
   EXPECT_TRUE(traffic.holdsOutgoing());
+  reached.push_back("call echo:reply:");
+
+  sendHeldThenEnd(connection);
+  reached.push_back("ended");
+  EXPECT_EQ(serverCalls.texts(reached.size()), reached) << "held again once let go";
 }
 
 }  // namespace
