@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/sim/base/file_io.h"
+#include "platform/sim/base/shell_quoting.h"
 
 namespace brannic::sim {
 namespace {
@@ -17,19 +18,6 @@ constexpr const char* kStagedName = "ioreg.staged";
 // Where a run of the stand-in moves the dump it takes; the process id
 // follows.
 constexpr const char* kTakenName = "ioreg.taken.";
-
-// `text` as one single-quoted shell word.
-std::string shellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "'";
-}
 
 // Probes read the files while the lid changes: each is replaced whole.
 void writeFileAtomically(const std::filesystem::path& path, const std::string& bytes) {

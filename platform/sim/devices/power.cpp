@@ -8,17 +8,11 @@
 #include <string>
 
 #include "platform/sim/base/file_io.h"
+#include "platform/sim/base/shell_quoting.h"
 
 namespace brannic::sim {
 
 namespace {
-
-// `text` as one single-quoted shell word.
-std::string shellQuoted(const std::string& text) {
-  std::string quotedText = "'";
-  for (const char c : text) quotedText += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quotedText + "'";
-}
 
 // The setting is replaced by a rename, so a reader never sees half a write.
 // The journal line is one small appending write, whole or not there at all.

@@ -22,6 +22,7 @@
 #include "platform/sim/authorization/database.h"
 #include "platform/sim/authorization/server.h"
 #include "platform/sim/base/property_list.h"
+#include "platform/sim/base/shell_quoting.h"
 #include "platform/sim/base/transcript.h"
 #include "platform/sim/bundle/info_plist.h"
 #include "platform/sim/devices/power.h"
@@ -225,12 +226,6 @@ class HelperProcessContract : public HelperProcessTest,
         answer.rightsAsked.push_back(line.substr(prompt.size(), line.rfind(" -> ") - prompt.size()));
     }
     return answer;
-  }
-
-  static std::string shellQuoted(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
   }
 };
 
